@@ -1,0 +1,108 @@
+// Start-up, shutdown, the Exit confirmation, the language menu, About and the user manual.
+#include <QDesktopServices>
+#include <QDir>
+#include <QUrl>
+
+#include "app/tfabout.h"
+#include "app/tform1.h"
+#include "core/settings/settings.h"
+
+namespace orvio {
+
+void TForm1::FormCreate() {
+  QDir::setCurrent(appDir_);
+  Settings s = ReadSettings(settingsPath_.toStdString());
+  auto q = [](const std::string& t) { return QString::fromStdString(t); };
+  Combo_com2_name->setCurrentText(q(s.portName));
+  Combo_com2_speed->setCurrentText(q(s.portSpeed));
+  Combo_com2_parity->setCurrentText(q(s.portParity));
+  Combo_com2_stop->setCurrentText(q(s.portStopBits));
+  CB_open_port2->setChecked(s.autoOpen);
+  UD_timeout->SetPosition(s.mbusTimeout);
+  UDaddressFrom->SetPosition(s.searchFrom);
+  UDaddressTo->SetPosition(s.searchTo);
+  UD_retry->SetPosition(s.retry);
+  UD_modbusTimeout->SetPosition(s.modbusTimeout);
+  UDmodbusAddress->SetPosition(s.modbusAddress);
+  EditInputAddress->setText(q(s.startRegister));
+  EditInputCount->setText(q(s.registerCount));
+  settingsDirValue_ = q(s.dataDir);
+  Edit_lanxp_ip->setText(q(s.tcpIp));
+  Edit_lanxp_port->setText(q(s.tcpPort));
+  UD_eth_timeout->SetPosition(s.ethTimeout);
+
+  DeviceRecordSize = 28;
+  English1->setChecked(true);
+  ApplyHeadersAndCaptions();
+  Check_hex->setChecked(true);
+  if (CB_open_port2->isChecked()) ToggleSerialPort();
+  SelectedDeviceAddress = -1;
+  RowMarks.fill(false);
+  PageControl1->setCurrentWidget(TabSheet2);
+}
+
+void TForm1::FormClose() {
+  QDir::setCurrent(appDir_);
+  Settings s;
+  auto t = [](const QString& q) { return q.toStdString(); };
+  s.portName = t(Combo_com2_name->currentText());
+  s.portSpeed = t(Combo_com2_speed->currentText());
+  s.portParity = t(Combo_com2_parity->currentText());
+  s.portStopBits = t(Combo_com2_stop->currentText());
+  s.autoOpen = CB_open_port2->isChecked();
+  s.mbusTimeout = UD_timeout->Position();
+  s.searchFrom = UDaddressFrom->Position();
+  s.searchTo = UDaddressTo->Position();
+  s.retry = UD_retry->Position();
+  s.modbusTimeout = UD_modbusTimeout->Position();
+  s.modbusAddress = UDmodbusAddress->Position();
+  s.startRegister = t(EditInputAddress->text());
+  s.registerCount = t(EditInputCount->text());
+  s.dataDir = t(settingsDirValue_);
+  s.tcpIp = t(Edit_lanxp_ip->text());
+  s.tcpPort = t(Edit_lanxp_port->text());
+  s.ethTimeout = UD_eth_timeout->Position();
+  if (!WriteSettingsFile(settingsPath_.toStdString(), RenderSettings(s))) {
+    Box(nullptr, kSavingSettingsCaption, kSavingSettingsText);
+    if (SerialOpen) ToggleSerialPort();
+  }
+  if (SerialOpen) ToggleSerialPort();
+  if (TcpConnected) {
+    Xport_socket->abort();
+    TcpConnected = false;
+  }
+  for (DTimer* timer : {Timer_free_command, Timer_modbus, Timer_auto, Timer_status,
+                        TimerReadDevices, Timer_mbus, Timer_mbusRespond, Timer_activateAll,
+                        Timer_changePrimaryAll})
+    timer->Stop();
+}
+
+void TForm1::Exit1Click() {
+  if (Box(this, "Exit Confirmation", "Are you sure you want to exit?", QMessageBox::Warning,
+          QMessageBox::Yes | QMessageBox::No) == QMessageBox::Yes)
+    close();
+}
+
+void TForm1::English1Click() {
+  English1->setChecked(true);
+  ApplyHeadersAndCaptions();
+}
+
+void TForm1::About1Click() {
+  if (!FAbout) return;
+  FAbout->show();
+  FAbout->raise();
+}
+
+void TForm1::Usermanual1Click() {
+  QDir::setCurrent(appDir_);
+  const QString path = QDir(appDir_).filePath("UsrMan.pdf");
+  if (seam.openDocument) {
+    seam.openDocument(path);
+    return;
+  }
+  // The desktop's answer is not examined: no manual or no viewer gives no message.
+  QDesktopServices::openUrl(QUrl::fromLocalFile(path));
+}
+
+}  // namespace orvio

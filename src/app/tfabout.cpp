@@ -1,0 +1,92 @@
+#include "app/tfabout.h"
+
+#include <jpeglib.h>
+
+#include <QFile>
+#include <QGuiApplication>
+#include <QScreen>
+#include <QVBoxLayout>
+#include <csetjmp>
+#include <cstdio>
+
+namespace orvio {
+
+namespace {
+struct JpegError {
+  jpeg_error_mgr mgr;
+  std::jmp_buf jump;
+};
+
+void OnJpegError(j_common_ptr cinfo) {
+  auto* err = reinterpret_cast<JpegError*>(cinfo->err);
+  std::longjmp(err->jump, 1);
+}
+
+void Silent(j_common_ptr) {}
+}  // namespace
+
+QImage DecodeJpeg(const QByteArray& bytes) {
+  if (bytes.isEmpty()) return {};
+  jpeg_decompress_struct cinfo;
+  JpegError err;
+  cinfo.err = jpeg_std_error(&err.mgr);
+  err.mgr.error_exit = OnJpegError;
+  err.mgr.output_message = Silent;
+  QImage image;
+  if (setjmp(err.jump)) {
+    jpeg_destroy_decompress(&cinfo);
+    return {};
+  }
+  jpeg_create_decompress(&cinfo);
+  jpeg_mem_src(&cinfo, reinterpret_cast<const unsigned char*>(bytes.constData()),
+               static_cast<unsigned long>(bytes.size()));
+  jpeg_read_header(&cinfo, TRUE);
+  cinfo.out_color_space = JCS_RGB;
+  jpeg_start_decompress(&cinfo);
+  image = QImage(static_cast<int>(cinfo.output_width), static_cast<int>(cinfo.output_height),
+                 QImage::Format_RGB888);
+  while (cinfo.output_scanline < cinfo.output_height) {
+    JSAMPROW row = image.scanLine(static_cast<int>(cinfo.output_scanline));
+    jpeg_read_scanlines(&cinfo, &row, 1);
+  }
+  jpeg_finish_decompress(&cinfo);
+  jpeg_destroy_decompress(&cinfo);
+  return image;
+}
+
+TFAbout::TFAbout(QWidget* parent) : QDialog(parent) {
+  setObjectName("FAbout");
+  setWindowTitle("Orvio -> About");
+  setFixedSize(380, 280);
+  setWindowFlag(Qt::WindowStaysOnTopHint);
+  setModal(false);
+  auto* v = new QVBoxLayout(this);
+  Image1 = new QLabel;
+  QFile logo(":/logo.jpg");
+  if (logo.open(QIODevice::ReadOnly)) {
+    QImage img = DecodeJpeg(logo.readAll());
+    if (!img.isNull()) {
+      // Drawn transparent: the logo's white stands for the box's own background.
+      QImage argb = img.convertToFormat(QImage::Format_ARGB32);
+      Image1->setPixmap(QPixmap::fromImage(argb));
+    }
+  }
+  Image1->setFixedSize(305, 41);
+  Label1 = new QLabel("Orvio v1.0.1.81");
+  Label3 = new QLabel("The software is intended to make setting of ZELK devices easier.");
+  Label3->setWordWrap(true);
+  Label2 = new QLabel("Written by the Orvio developers for VORTELA.");
+  Label4 = new QLabel("All rights reserved by VORTELA.");
+  Label5 = new QLabel("www.vortela.example");
+  Label6 = new QLabel("support@vortela.example");
+  BitBtn1 = new QPushButton("Close");
+  v->addWidget(Image1, 0, Qt::AlignHCenter);
+  for (QLabel* l : {Label1, Label3, Label2, Label4, Label5, Label6}) v->addWidget(l);
+  v->addStretch(1);
+  v->addWidget(BitBtn1, 0, Qt::AlignRight);
+  connect(BitBtn1, &QPushButton::clicked, this, &TFAbout::BitBtn1Click);
+  if (QScreen* s = QGuiApplication::primaryScreen())
+    move(s->availableGeometry().center() - rect().center());
+}
+
+}  // namespace orvio

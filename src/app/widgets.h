@@ -1,0 +1,91 @@
+// Small widgets and helpers the main window is built from: timers with the semantics the handlers
+// rely on, string grids that implement TextGrid, up-down edits and filtered edits.
+#pragma once
+
+#include <QComboBox>
+#include <QLineEdit>
+#include <QSpinBox>
+#include <QTableWidget>
+#include <QTimer>
+#include <functional>
+
+#include "core/tables/text_grid.h"
+
+namespace orvio {
+
+// A timer with the semantics of the handlers: enabling a running timer, or giving it the interval
+// it already has, does not restart its countdown; changing the interval of a running timer starts
+// the countdown anew. One-shot use is done by the handler stopping the timer in its tick.
+class DTimer : public QObject {
+  Q_OBJECT
+ public:
+  explicit DTimer(QObject* parent, int interval = 1000);
+  bool Enabled() const { return timer_.isActive(); }
+  void SetEnabled(bool on);
+  int Interval() const { return interval_; }
+  void SetInterval(int ms);
+  void Start() { SetEnabled(true); }
+  void Stop() { SetEnabled(false); }
+
+ signals:
+  void Timer();
+
+ private:
+  QTimer timer_;
+  int interval_;
+};
+
+// A string grid: row 0 is the fixed header row (drawn as such), cells are plain texts.
+class StringGrid : public QTableWidget, public TextGrid {
+  Q_OBJECT
+ public:
+  StringGrid(int cols, int rows, int fixedRows, QWidget* parent = nullptr);
+  std::string Cell(int col, int row) const override;
+  void SetCell(int col, int row, const std::string& text) override;
+  int RowCount() const override { return rowCount(); }
+  void SetRowCount(int rows) override;
+  int ColCount() const override { return columnCount(); }
+  QString CellText(int col, int row) const;
+  void SetCellText(int col, int row, const QString& text);
+  int FixedRows() const { return fixedRows_; }
+  // Owner drawing: when set, called for each cell to pick its background (invalid = default).
+  std::function<QColor(int col, int row)> cellColor;
+  void RefreshColors();
+
+ signals:
+  // Mouse events with the cell under the pointer (col,row -1 when none) and the Ctrl state.
+  void MouseDown(Qt::MouseButton button, int col, int row, bool ctrl);
+  void MouseUp(Qt::MouseButton button, int col, int row, bool ctrl);
+  void DoubleClicked();
+
+ protected:
+  void mousePressEvent(QMouseEvent* e) override;
+  void mouseReleaseEvent(QMouseEvent* e) override;
+  void mouseDoubleClickEvent(QMouseEvent* e) override;
+
+ private:
+  QTableWidgetItem* ItemAt(int col, int row);
+  void StyleRow(int row);
+  int fixedRows_;
+};
+
+// Which characters a numeric field lets through.
+enum class KeyFilter { None, Digits, Ip, Id };
+
+// Returns whether a typed character passes a filter: digits, backspace (8), line feed (10) and
+// carriage return (13) always; "." for IP fields; upper-case "F" for the ID field.
+bool KeyPasses(KeyFilter filter, QChar c);
+
+// Installs the filter on a line edit or an editable combo box.
+void InstallKeyFilter(QWidget* w, KeyFilter filter);
+
+// An up-down control paired with its edit: a spin box whose position is clamped to its limits.
+class UpDown : public QSpinBox {
+  Q_OBJECT
+ public:
+  UpDown(int min, int max, int step, int position, bool readOnlyEdit, QWidget* parent = nullptr);
+  int Position() const { return value(); }
+  void SetPosition(int p) { setValue(p); }  // QSpinBox clamps into [min, max]
+};
+
+}  // namespace orvio

@@ -1,0 +1,13 @@
+// Device map readback into GridDevices and its selection.
+#include "app/tform1.h"
+
+namespace orvio {
+
+void TForm1::buttonReadModbusClick() {}
+void TForm1::TimerReadDevicesTimer() {}
+void TForm1::GridDevicesMouseDown(Qt::MouseButton, int, int, bool) {}
+void TForm1::GridDevicesMouseUp(Qt::MouseButton, int, int, bool) {}
+void TForm1::GridDevicesDblClick() {}
+void TForm1::GridDevicesSelectCell(int, int) {}
+
+}  // namespace orvio

@@ -1,0 +1,68 @@
+// The serial port toggle and the receive event.
+#include <QCoreApplication>
+#include <QThread>
+
+#include "app/tform1.h"
+
+namespace orvio {
+
+void TForm1::Butt_open_port2Click() { ToggleSerialPort(); }
+
+void TForm1::ToggleSerialPort() {
+  const QString device = SerialDevicePath(Combo_com2_name->currentText());
+  if (!SerialOpen) {
+    if (!Comm2->Probe(device)) {
+      Box(nullptr, "Connect to port", "This serial port is already in use!");
+      SetPanel(1, device + " is closed");
+      return;
+    }
+    const QString speedText = Combo_com2_speed->currentText();
+    const QString parityText = Combo_com2_parity->currentText();
+    QString error;
+    if (!Comm2->Open(device, SerialSpeedFromText(speedText), SerialParityFromText(parityText),
+                     SerialStopBitsFromText(Combo_com2_stop->currentText()), &error)) {
+      Box(this, QCoreApplication::applicationName(), error, QMessageBox::Critical);
+      return;
+    }
+    const QString state =
+        Combo_com2_name->currentText() + " - " + speedText + ",8," + parityText;
+    SetPanel(1, state);
+    MemoAdd(state);
+    SerialOpen = true;
+    for (QComboBox* c : {Combo_com2_name, Combo_com2_speed, Combo_com2_parity, Combo_com2_stop})
+      c->setEnabled(false);
+    Butt_open_port2->setText("Disconnect");
+    CloseTcpLink();
+    Butt_connect_xport->setEnabled(false);
+    return;
+  }
+  Butt_connect_xport->setEnabled(true);
+  SetPanel(1, Comm2->Device() + " is closed");
+  SerialOpen = false;
+  QThread::msleep(30);
+  Comm2->Close();
+  for (QComboBox* c : {Combo_com2_name, Combo_com2_speed, Combo_com2_parity, Combo_com2_stop})
+    c->setEnabled(true);
+  MemoAdd(QStringLiteral("Serial port for modbus closed"));
+  Butt_open_port2->setText("Connect to port");
+}
+
+void TForm1::Comm2RxChar(int /*count*/) {
+  char buf[1024];
+  // Everything waiting is taken, 1024 bytes at a time, in arrival order.
+  for (;;) {
+    qint64 n = Comm2->Read(buf, sizeof buf);
+    if (n <= 0) break;
+    SerialRxBuffer.append(buf, static_cast<size_t>(n));
+  }
+}
+
+void TForm1::SerialPortLost(const QString& message) {
+  if (!SerialOpen) return;
+  // Take what is left before the port goes away.
+  Comm2RxChar(0);
+  Box(this, QCoreApplication::applicationName(), message, QMessageBox::Critical);
+  if (SerialOpen) ToggleSerialPort();
+}
+
+}  // namespace orvio

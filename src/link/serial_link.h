@@ -1,0 +1,64 @@
+// The serial port object: exclusive open with line settings, purge, RTS, byte and text writes with
+// a 1000 ms limit, and a receive notification on the user-interface thread.
+#pragma once
+
+#include <QObject>
+#include <QSerialPort>
+#include <QString>
+#include <QStringList>
+#include <string>
+
+namespace orvio {
+
+// Device path for a port name: "COMn" is the n-th standard port (/dev/ttyS(n-1)), a name starting
+// with "/" is a path, any other name lives in /dev.
+QString SerialDevicePath(const QString& portName);
+
+// Names of the ports the system reports, as device paths.
+QStringList SystemSerialPorts();
+
+// Line settings from the texts of the port boxes; unknown texts fall back to 19200, Even, 1.
+qint32 SerialSpeedFromText(const QString& text);
+QSerialPort::Parity SerialParityFromText(const QString& text);
+QSerialPort::StopBits SerialStopBitsFromText(const QString& text);
+
+class SerialLink : public QObject {
+  Q_OBJECT
+ public:
+  explicit SerialLink(QObject* parent = nullptr);
+  ~SerialLink() override;
+
+  // Opens the device for reading and writing, exclusively, and closes it again at once.
+  bool Probe(const QString& device);
+  // Opens the port; on failure returns false and `error` holds the port layer's text.
+  bool Open(const QString& device, qint32 speed, QSerialPort::Parity parity,
+            QSerialPort::StopBits stop, QString* error);
+  void Close();
+  bool IsOpen() const { return port_.isOpen(); }
+  QString Device() const { return device_; }
+
+  void Purge();
+  // Raises or lowers RTS; devices that cannot (pseudo-terminals, automatic converters) are skipped.
+  void SetRts(bool on);
+  bool WriteByte(uint8_t b);
+  bool WriteText(const std::string& bytes);
+  qint64 BytesWaiting() const { return port_.isOpen() ? port_.bytesAvailable() : 0; }
+  qint64 Read(char* buf, qint64 max) { return port_.isOpen() ? port_.read(buf, max) : 0; }
+
+ signals:
+  // Bytes arrived; `count` is the number waiting.
+  void RxChar(int count);
+  // The port failed under us (device gone, hang-up); emitted once per opening.
+  void Lost(const QString& message);
+
+ private:
+  bool WriteAll(const char* data, qint64 n);
+  void OnError(QSerialPort::SerialPortError error);
+
+  QSerialPort port_;
+  QString device_;
+  bool rtsSupported_ = true;
+  bool lostReported_ = false;
+};
+
+}  // namespace orvio
