@@ -1,5 +1,6 @@
 #include <QApplication>
 #include <QSocketNotifier>
+#include <QTimer>
 #include <csignal>
 #include <unistd.h>
 
@@ -40,5 +41,22 @@ int main(int argc, char** argv) {
   }
 
   form.show();
+
+  // --connect HOST:PORT connects the TCP link at start; --port NAME opens the serial port.
+  const QStringList args = QApplication::arguments();
+  for (int i = 1; i + 1 < args.size(); ++i) {
+    if (args[i] == "--connect") {
+      const QString target = args[i + 1];
+      const int colon = target.lastIndexOf(':');
+      form.Edit_lanxp_ip->setText(colon < 0 ? target : target.left(colon));
+      if (colon >= 0) form.Edit_lanxp_port->setText(target.mid(colon + 1));
+      QTimer::singleShot(0, &form, &orvio::TForm1::Butt_connect_xportClick);
+    } else if (args[i] == "--port") {
+      form.Combo_com2_name->setCurrentText(args[i + 1]);
+      QTimer::singleShot(0, &form, [&form] {
+        if (!form.SerialOpen) form.ToggleSerialPort();
+      });
+    }
+  }
   return app.exec();
 }

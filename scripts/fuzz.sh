@@ -1,0 +1,29 @@
+#!/usr/bin/env bash
+# Builds the libFuzzer targets with clang (ASan + UBSan) and runs each for a while.
+# Usage: scripts/fuzz.sh [seconds per target]   (the decoder target gets three times as long)
+set -euo pipefail
+cd "$(dirname "$0")/.."
+secs="${1:-20}"
+cmake --preset fuzz >/dev/null
+cmake --build --preset fuzz -j"$(nproc)"
+for bin in build/fuzz/tests/fuzz/fuzz_*; do
+  [ -x "$bin" ] || continue
+  name=$(basename "$bin")
+  t=$secs
+  [ "$name" = fuzz_mbus_decode ] && t=$((secs * 3))
+  work=$(mktemp -d)
+  seeds=tests/fuzz/corpus/$name
+  echo "== $name for ${t}s"
+  log="$work.log"
+  status=0
+  "$bin" -max_total_time="$t" -print_final_stats=1 -timeout=10 "$work" \
+    $( [ -d "$seeds" ] && echo "$seeds" ) >"$log" 2>&1 || status=$?
+  grep -E 'stat::number_of_executed_units|ERROR|SUMMARY' "$log" || true
+  if [ "$status" -ne 0 ]; then
+    tail -n 40 "$log"
+    echo "fuzz target $name found a problem"
+    exit 1
+  fi
+  rm -f "$log"
+  rm -rf "$work"
+done

@@ -1,0 +1,9 @@
+#!/usr/bin/env bash
+# Installs, builds and runs every test: unit, window (offscreen), interop and a short fuzz run.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+scripts/install-deps.sh
+scripts/build.sh
+export LC_ALL=C QT_QPA_PLATFORM=offscreen
+ctest --preset release -j"$(nproc)" --timeout 300
+scripts/fuzz.sh "${ORVIO_FUZZ_SECONDS:-20}"
