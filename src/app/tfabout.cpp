@@ -9,6 +9,9 @@
 #include <csetjmp>
 #include <cstdio>
 
+// The program's resources live in a static library and are registered by hand.
+static void InitOrvioResources() { Q_INIT_RESOURCE(orvio); }
+
 namespace orvio {
 
 namespace {
@@ -61,6 +64,7 @@ TFAbout::TFAbout(QWidget* parent) : QDialog(parent) {
   setWindowFlag(Qt::WindowStaysOnTopHint);
   setModal(false);
   auto* v = new QVBoxLayout(this);
+  InitOrvioResources();
   Image1 = new QLabel;
   QFile logo(":/logo.jpg");
   if (logo.open(QIODevice::ReadOnly)) {

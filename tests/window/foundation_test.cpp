@@ -1,0 +1,527 @@
+// Start-up, settings, shutdown, the serial and TCP links, filters and check-box couplings of the
+// real main window.
+#include <fcntl.h>
+#include <pty.h>
+#include <termios.h>
+#include <unistd.h>
+
+#include <QDir>
+#include <QFile>
+#include <QProcess>
+#include <QTcpServer>
+#include <QTcpSocket>
+#include <QtTest/QTest>
+
+#include "harness.h"
+
+namespace orvio::test {
+namespace {
+
+// A pseudo-terminal pair; Orvio opens the slave path, the test plays the device on the master.
+struct Pty {
+  int master = -1;
+  int slave = -1;
+  QString path;
+  Pty() {
+    char name[128];
+    if (openpty(&master, &slave, name, nullptr, nullptr) == 0) {
+      path = QString::fromLocal8Bit(name);
+      // Keep the slave open so the line does not hang up before Orvio opens it.
+      fcntl(master, F_SETFL, fcntl(master, F_GETFL) | O_NONBLOCK);
+    }
+  }
+  ~Pty() {
+    if (master >= 0) ::close(master);
+    if (slave >= 0) ::close(slave);
+  }
+  void CloseMaster() {
+    ::close(master);
+    master = -1;
+  }
+  void Write(const std::string& bytes) {
+    size_t off = 0;
+    while (off < bytes.size()) {
+      ssize_t n = ::write(master, bytes.data() + off, bytes.size() - off);
+      if (n > 0) off += static_cast<size_t>(n);
+      else QThread::msleep(1);
+    }
+  }
+  speed_t Speed() const {
+    termios t{};
+    tcgetattr(slave, &t);
+    return cfgetospeed(&t);
+  }
+  termios Attr() const {
+    termios t{};
+    tcgetattr(slave, &t);
+    return t;
+  }
+};
+
+QString ReadFile(const QString& path) {
+  QFile f(path);
+  if (!f.open(QIODevice::ReadOnly)) return {};
+  return QString::fromUtf8(f.readAll());
+}
+
+using StartupTest = WindowTest;
+
+TEST_F(StartupTest, FirstStartShowsDefaultsAndClosingWritesAllSeventeenKeys) {
+  MakeForm();
+  EXPECT_EQ(form->Combo_com2_name->currentText(), "COM1");
+  EXPECT_EQ(form->Combo_com2_speed->currentText(), "19200");
+  EXPECT_EQ(form->Combo_com2_parity->currentText(), "Even");
+  EXPECT_EQ(form->Combo_com2_stop->currentText(), "1");
+  EXPECT_FALSE(form->CB_open_port2->isChecked());
+  EXPECT_EQ(form->UD_timeout->Position(), 1000);
+  EXPECT_EQ(form->UDaddressFrom->Position(), 1);
+  EXPECT_EQ(form->UDaddressTo->Position(), 5);
+  EXPECT_EQ(form->UD_retry->Position(), 2);
+  EXPECT_EQ(form->UD_modbusTimeout->Position(), 600);
+  EXPECT_EQ(form->UDmodbusAddress->Position(), 1);
+  EXPECT_EQ(form->EditInputAddress->text(), "1");
+  EXPECT_EQ(form->EditInputCount->text(), "125");
+  EXPECT_EQ(form->Edit_lanxp_ip->text(), "192.168.1.3");
+  EXPECT_EQ(form->Edit_lanxp_port->text(), "502");
+  EXPECT_EQ(form->UD_eth_timeout->Position(), 50);
+  EXPECT_TRUE(form->English1->isChecked());
+  EXPECT_TRUE(form->Check_hex->isChecked());
+  EXPECT_FALSE(form->Check_ascii->isChecked());
+  EXPECT_EQ(form->PageControl1->currentWidget(), form->TabSheet2);
+  EXPECT_EQ(form->GridDevices->CellText(13, 0), "Tarriff Start1/2/3/4-End1/2/3/4 ");
+  EXPECT_EQ(form->gridInputRegisters->CellText(0, 0), "Addr. modbus");
+  EXPECT_EQ(form->gridLoops->CellText(7, 0), "Time ");
+  EXPECT_EQ(form->Label4->text(), "Send custom command");
+  EXPECT_FALSE(QFile::exists(IniPath())) << "start-up must not create the settings file";
+
+  form->close();
+  const QString ini = ReadFile(IniPath());
+  for (const char* line :
+       {"[Modbus port]", "Name=COM1", "Speed=19200", "Parity=Even", "SB=1", "[Modbus]",
+        "AutoOpen=0", "[Mbus]", "Timeout=1000", "SearchFrom=1", "SearchTo=5", "Retry=2",
+        "Timeout=600", "Address=1", "STADDR=1", "Count=125", "[Misc]", "[TCP]",
+        "IP=192.168.1.3", "Port=502", "EthTimeout=50"})
+    EXPECT_TRUE(ini.contains(QString(line) + "\n")) << line << " missing in\n" << ini.toStdString();
+  EXPECT_TRUE(ini.contains("Dir=" + dir.path() + "/\n"));
+}
+
+TEST_F(StartupTest, StoredValuesAreRestoredAndOutOfRangeIntegersClamped) {
+  WriteIni(
+      "[Modbus port]\nName=ttyUSB7\nSpeed=600\nParity=even\nSB=3\n[Modbus]\nAutoOpen=0\n"
+      "Timeout=999999\nAddress=0\nSTADDR=40001\nCount=12\n[Mbus]\nTimeout=abc\nSearchFrom=7\n"
+      "SearchTo=300\nRetry=-4\n[Misc]\nDir=/srv/tables/\n[TCP]\nIP=10.0.0.9\nPort=1502\n"
+      "EthTimeout=5\n");
+  MakeForm();
+  EXPECT_EQ(form->Combo_com2_name->currentText(), "ttyUSB7");
+  EXPECT_EQ(form->Combo_com2_speed->currentText(), "600");
+  EXPECT_EQ(form->Combo_com2_parity->currentText(), "even");
+  EXPECT_EQ(form->UD_modbusTimeout->Position(), 20000);
+  EXPECT_EQ(form->UDmodbusAddress->Position(), 1);
+  EXPECT_EQ(form->EditInputAddress->text(), "40001");
+  EXPECT_EQ(form->UD_timeout->Position(), 1000);
+  EXPECT_EQ(form->UDaddressFrom->Position(), 7);
+  EXPECT_EQ(form->UDaddressTo->Position(), 255);
+  EXPECT_EQ(form->UD_retry->Position(), 0);
+  EXPECT_EQ(form->UD_eth_timeout->Position(), 30);
+  form->close();
+  const QString ini = ReadFile(IniPath());
+  EXPECT_TRUE(ini.contains("Dir=/srv/tables/\n")) << "Dir is written back as it was read";
+  EXPECT_TRUE(ini.contains("Name=ttyUSB7\n"));
+}
+
+TEST_F(StartupTest, CorruptSettingsFileStartsWithDefaults) {
+  QByteArray garbage;
+  for (int i = 0; i < 70000; ++i) garbage.append(static_cast<char>((i * 7919) & 0xFF));
+  WriteIni("[Modbus]\nAddress=\n[Modbus]\nAddress=7\nAddress=9\n" + garbage +
+           "\n[TCP]\nIP=" + QByteArray(100000, 'x') + "\n");
+  MakeForm();
+  EXPECT_EQ(form->Combo_com2_speed->currentText(), "19200");
+  EXPECT_GE(form->UDmodbusAddress->Position(), 1);
+  EXPECT_EQ(form->Edit_lanxp_port->text(), "502");
+}
+
+TEST_F(StartupTest, FailedSaveShowsTheBoxKeepsTheOldFileAndStillClosesThePort) {
+  // Root writes into read-only folders, so the settings path is taken by a folder instead.
+  ASSERT_TRUE(QDir(dir.path()).mkdir("orvio.ini"));
+  Pty pty;
+  MakeForm();
+  OpenSerial(pty.path);
+  form->close();
+  ASSERT_EQ(boxes.size(), 1u);
+  EXPECT_EQ(boxes[0].caption, "Saving settings");
+  EXPECT_EQ(boxes[0].text, "Settings will not be saved, no write permission");
+  EXPECT_FALSE(boxes[0].owned);
+  EXPECT_FALSE(form->SerialOpen);
+  EXPECT_TRUE(MemoHas("Serial port for modbus closed"));
+}
+
+TEST_F(StartupTest, ExitAsksAndOnlyYesCloses) {
+  MakeForm();
+  form->show();
+  answer = QMessageBox::No;
+  form->Exit1Click();
+  ASSERT_EQ(boxes.size(), 1u);
+  EXPECT_EQ(boxes[0].caption, "Exit Confirmation");
+  EXPECT_EQ(boxes[0].text, "Are you sure you want to exit?");
+  EXPECT_TRUE(form->isVisible());
+  EXPECT_FALSE(QFile::exists(IniPath()));
+  answer = QMessageBox::Yes;
+  form->Exit1Click();
+  EXPECT_FALSE(form->isVisible());
+  EXPECT_TRUE(QFile::exists(IniPath()));
+}
+
+TEST_F(StartupTest, SigtermClosesTheWindowAndSavesSettings) {
+  // The program itself, copied beside its own settings file in a fresh folder.
+  const QString exe = dir.path() + "/orvio";
+  ASSERT_TRUE(QFile::copy(ORVIO_EXE, exe));
+  QFile(exe).setPermissions(QFile::permissions(ORVIO_EXE));
+  WriteIni("[TCP]\nIP=10.1.2.3\n");
+  QProcess p;
+  QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+  env.insert("QT_QPA_PLATFORM", "offscreen");
+  p.setProcessEnvironment(env);
+  p.start(exe, {});
+  ASSERT_TRUE(p.waitForStarted(10000));
+  // Give it time to install its handler: wait until the window is up (it writes nothing before).
+  QThread::msleep(1500);
+  ::kill(static_cast<pid_t>(p.processId()), SIGTERM);
+  ASSERT_TRUE(p.waitForFinished(20000));
+  EXPECT_EQ(p.exitStatus(), QProcess::NormalExit);
+  const QString ini = ReadFile(IniPath());
+  EXPECT_TRUE(ini.contains("IP=10.1.2.3\n"));
+  EXPECT_TRUE(ini.contains("EthTimeout=50\n"));
+}
+
+TEST_F(StartupTest, LanguageEnglishRewritesTheSameHeaders) {
+  MakeForm();
+  form->gridLoops->SetCellText(0, 0, "changed");
+  form->Label4->setText("changed");
+  form->Edit_command->setText("01 03");
+  form->English1Click();
+  EXPECT_EQ(form->gridLoops->CellText(0, 0), "ID ");
+  EXPECT_EQ(form->Label4->text(), "Send custom command");
+  EXPECT_EQ(form->Edit_command->text(), "01 03");
+  EXPECT_TRUE(form->English1->isChecked());
+}
+
+TEST_F(StartupTest, AboutIsOneBoxAndTheManualIsOpenedFromTheProgramFolder) {
+  MakeForm();
+  form->About1Click();
+  form->About1Click();
+  EXPECT_TRUE(form->FAbout->isVisible());
+  EXPECT_EQ(form->findChildren<TFAbout*>().size(), 1);
+  EXPECT_EQ(form->FAbout->windowTitle(), "Orvio -> About");
+  EXPECT_EQ(form->FAbout->size(), QSize(380, 280));
+  ASSERT_FALSE(form->FAbout->Image1->pixmap().isNull()) << "logo decoded from the resources";
+  EXPECT_EQ(form->FAbout->Image1->pixmap().size(), QSize(305, 41));
+  form->FAbout->BitBtn1->click();
+  EXPECT_FALSE(form->FAbout->isVisible());
+  form->About1Click();
+  EXPECT_TRUE(form->FAbout->isVisible());
+
+  QDir::setCurrent("/");
+  form->Usermanual1Click();
+  EXPECT_EQ(QDir::currentPath(), QDir(dir.path()).canonicalPath());
+  ASSERT_EQ(openedDocuments.size(), 1u);
+  EXPECT_TRUE(openedDocuments[0].endsWith("/UsrMan.pdf"));
+  EXPECT_TRUE(boxes.empty());
+}
+
+TEST(AboutLogo, GarbageIsNotAPicture) {
+  EXPECT_TRUE(DecodeJpeg(QByteArray("not a jpeg at all")).isNull());
+  EXPECT_TRUE(DecodeJpeg(QByteArray("\xFF\xD8\xFF\xE0", 4)).isNull());
+}
+
+using FilterTest = WindowTest;
+
+TEST_F(FilterTest, NumericFieldsRefuseLettersDotOnlyInIpFieldsFOnlyInId) {
+  MakeForm();
+  form->show();
+  auto typed = [](QLineEdit* e, const char* keys) {
+    e->clear();
+    QTest::keyClicks(e, keys);
+    return e->text();
+  };
+  EXPECT_EQ(typed(form->EditInputAddress, "1a2.F"), "12");
+  EXPECT_EQ(typed(form->Edit_lanxp_port, "5x0.2"), "502");
+  EXPECT_EQ(typed(form->Edit_lanxp_ip, "10.0a.0.F1"), "10.0.0.1");
+  EXPECT_EQ(typed(form->Edit_ip, "192.168.1.x1"), "192.168.1.1");
+  EXPECT_EQ(typed(form->editID, "12FFfx.9"), "12FF9");
+  EXPECT_EQ(typed(form->Edit_id, "12FF34.5"), "12345");
+  EXPECT_EQ(typed(form->Edit_valuePulses, "-12e3"), "123");
+  form->Combo_com2_speed->lineEdit()->clear();
+  QTest::keyClicks(form->Combo_com2_speed->lineEdit(), "96k00");
+  EXPECT_EQ(form->Combo_com2_speed->currentText(), "9600");
+}
+
+TEST_F(FilterTest, UpDownsClampToTheirLimits) {
+  MakeForm();
+  form->UD_timeout->SetPosition(100000);
+  EXPECT_EQ(form->UD_timeout->Position(), 9900);
+  form->UDaddressTo->SetPosition(-3);
+  EXPECT_EQ(form->UDaddressTo->Position(), 0);
+  form->UD_modbusTimeout->stepUp();
+  EXPECT_EQ(form->UD_modbusTimeout->Position(), 650);
+}
+
+TEST_F(FilterTest, CoupledCheckBoxesKeepTheirRules) {
+  MakeForm();
+  // Exactly one of a pair.
+  form->checkHolding->click();
+  EXPECT_TRUE(form->checkHolding->isChecked());
+  EXPECT_FALSE(form->checkInput->isChecked());
+  form->checkHolding->click();
+  EXPECT_TRUE(form->checkInput->isChecked());
+  form->Check_ascii->click();
+  EXPECT_FALSE(form->Check_hex->isChecked());
+  form->checkModbusPort->click();
+  EXPECT_TRUE(form->checkFPbaud->isChecked());
+  // At most one of a pair: unchecking leaves both unchecked.
+  form->Check_generalValues->click();
+  EXPECT_FALSE(form->Check_realValues->isChecked());
+  form->Check_generalValues->click();
+  EXPECT_FALSE(form->Check_realValues->isChecked());
+  EXPECT_FALSE(form->Check_generalValues->isChecked());
+  form->Check_valueBCD->click();
+  EXPECT_FALSE(form->Check_valueHex->isChecked());
+  form->checkBetween->click();
+  form->checkRespond->click();
+  EXPECT_FALSE(form->checkBetween->isChecked());
+  // The six flag boxes.
+  form->checkNKE->click();
+  form->checkSort->click();
+  EXPECT_FALSE(form->checkNKE->isChecked());
+  form->checkReset->click();
+  EXPECT_FALSE(form->checkSort->isChecked());
+  EXPECT_TRUE(form->checkReset->isChecked());
+  form->check01->click();
+  EXPECT_TRUE(form->checkReset->isChecked()) << "0/1 is not one of the six";
+}
+
+using SerialTest = WindowTest;
+
+TEST_F(SerialTest, ToggleOpensWithTheSettingsAndClosesAgain) {
+  Pty pty;
+  MakeForm();
+  form->Combo_com2_speed->setCurrentText("600");  // not in the table: 19200
+  form->Combo_com2_stop->setCurrentText("3");     // one stop bit
+  OpenSerial(pty.path);
+  const QString state = pty.path + " - 600,8,Even";
+  EXPECT_EQ(form->Panel(1), state);
+  EXPECT_TRUE(MemoHas(state));
+  // A pseudo-terminal keeps the speed; parity and stop bits are checked on the tables below.
+  EXPECT_EQ(pty.Speed(), B19200);
+  EXPECT_FALSE(form->Combo_com2_name->isEnabled());
+  EXPECT_FALSE(form->Combo_com2_stop->isEnabled());
+  EXPECT_EQ(form->Butt_open_port2->text(), "Disconnect");
+  EXPECT_FALSE(form->Butt_connect_xport->isEnabled());
+  // RTS on a pseudo-terminal cannot be driven: skipped without a box.
+  form->Comm2->SetRts(true);
+  form->Comm2->SetRts(false);
+  EXPECT_TRUE(boxes.empty());
+
+  form->Butt_open_port2Click();
+  EXPECT_FALSE(form->SerialOpen);
+  EXPECT_EQ(form->Panel(1), pty.path + " is closed");
+  EXPECT_TRUE(MemoHas("Serial port for modbus closed"));
+  EXPECT_EQ(form->Butt_open_port2->text(), "Connect to port");
+  EXPECT_TRUE(form->Butt_connect_xport->isEnabled());
+  EXPECT_TRUE(form->Combo_com2_name->isEnabled());
+}
+
+TEST_F(SerialTest, ParityAndSpeedTables) {
+  Pty pty;
+  MakeForm();
+  form->Combo_com2_speed->setCurrentText("57600");  // accepted although not listed
+  OpenSerial(pty.path);
+  EXPECT_EQ(pty.Speed(), B57600);
+  for (const char* bad : {"abc", "600", "", "19200x"}) EXPECT_EQ(SerialSpeedFromText(bad), 19200);
+  EXPECT_EQ(SerialSpeedFromText("115200"), 115200);
+  EXPECT_EQ(SerialParityFromText("None"), QSerialPort::NoParity);
+  EXPECT_EQ(SerialParityFromText("Odd"), QSerialPort::OddParity);
+  EXPECT_EQ(SerialParityFromText("Mark"), QSerialPort::MarkParity);
+  EXPECT_EQ(SerialParityFromText("Space"), QSerialPort::SpaceParity);
+  EXPECT_EQ(SerialParityFromText("even"), QSerialPort::EvenParity);
+  EXPECT_EQ(SerialParityFromText("none"), QSerialPort::EvenParity);
+  EXPECT_EQ(SerialStopBitsFromText("2"), QSerialPort::TwoStop);
+  EXPECT_EQ(SerialStopBitsFromText("3"), QSerialPort::OneStop);
+  EXPECT_EQ(SerialDevicePath("COM1"), "/dev/ttyS0");
+  EXPECT_EQ(SerialDevicePath("COM12"), "/dev/ttyS11");
+  EXPECT_EQ(SerialDevicePath("ttyUSB0"), "/dev/ttyUSB0");
+  EXPECT_EQ(SerialDevicePath("/dev/pts/3"), "/dev/pts/3");
+}
+
+TEST_F(SerialTest, PortHeldByAnotherProcessOrMissingGivesTheInUseBox) {
+  Pty pty;
+  QProcess holder;
+  holder.start(ORVIO_HOLDPORT, {pty.path});
+  ASSERT_TRUE(holder.waitForReadyRead(10000));
+  ASSERT_EQ(holder.readLine().trimmed(), "held");
+  MakeForm();
+  form->Combo_com2_name->setCurrentText(pty.path);
+  form->ToggleSerialPort();
+  EXPECT_FALSE(form->SerialOpen);
+  ASSERT_EQ(boxes.size(), 1u);
+  EXPECT_EQ(boxes[0].caption, "Connect to port");
+  EXPECT_EQ(boxes[0].text, "This serial port is already in use!");
+  EXPECT_EQ(form->Panel(1), pty.path + " is closed");
+  holder.closeWriteChannel();
+  holder.waitForFinished(10000);
+
+  form->Combo_com2_name->setCurrentText("COM19");
+  form->ToggleSerialPort();
+  EXPECT_FALSE(form->SerialOpen);
+  ASSERT_EQ(boxes.size(), 2u);
+  EXPECT_EQ(boxes[1].text, "This serial port is already in use!");
+  EXPECT_EQ(form->Panel(1), "/dev/ttyS18 is closed");
+}
+
+TEST_F(SerialTest, AutomaticOpenAtStartupWithThePortInUseStartsClosed) {
+  WriteIni("[Modbus port]\nName=/dev/orvio-no-such-port\n[Modbus]\nAutoOpen=1\n");
+  MakeForm();
+  EXPECT_FALSE(form->SerialOpen);
+  EXPECT_TRUE(HasBox("Connect to port", "This serial port is already in use!"));
+  EXPECT_EQ(form->PageControl1->currentWidget(), form->TabSheet2);
+}
+
+TEST_F(SerialTest, ABurstOfManyBytesArrivesCompleteAndInOrder) {
+  Pty pty;
+  MakeForm();
+  OpenSerial(pty.path);
+  std::string burst;
+  for (int i = 0; i < 5000; ++i) burst += static_cast<char>((i * 31 + 7) & 0xFF);
+  pty.Write(burst);
+  ASSERT_TRUE(WaitFor([&] { return form->SerialRxBuffer.size() >= burst.size(); }));
+  EXPECT_EQ(form->SerialRxBuffer, burst);
+}
+
+TEST_F(SerialTest, WritesReachTheLine) {
+  Pty pty;
+  MakeForm();
+  OpenSerial(pty.path);
+  EXPECT_TRUE(form->Comm2->WriteByte(0x01));
+  EXPECT_TRUE(form->Comm2->WriteText(std::string("\x03\x00\x10", 3)));
+  std::string got;
+  ASSERT_TRUE(WaitFor([&] {
+    char buf[16];
+    ssize_t n = ::read(pty.master, buf, sizeof buf);
+    if (n > 0) got.append(buf, static_cast<size_t>(n));
+    return got.size() >= 4;
+  }));
+  EXPECT_EQ(got, std::string("\x01\x03\x00\x10", 4));
+}
+
+TEST_F(SerialTest, APortThatVanishesIsReportedOnceAndClosed) {
+  Pty pty;
+  MakeForm();
+  OpenSerial(pty.path);
+  ::close(pty.slave);
+  pty.slave = -1;
+  pty.CloseMaster();
+  ASSERT_TRUE(WaitFor([&] { return !form->SerialOpen; }));
+  Pump(300);
+  ASSERT_EQ(boxes.size(), 1u);
+  EXPECT_TRUE(boxes[0].text.startsWith("Read error (")) << boxes[0].text.toStdString();
+  EXPECT_TRUE(MemoHas("Serial port for modbus closed"));
+  EXPECT_EQ(form->Butt_open_port2->text(), "Connect to port");
+}
+
+using TcpTest = WindowTest;
+
+TEST_F(TcpTest, ConnectDisconnectAndTheirLines) {
+  QTcpServer server;
+  ASSERT_TRUE(server.listen(QHostAddress::LocalHost));
+  MakeForm();
+  ConnectTcp(server.serverPort());
+  EXPECT_TRUE(MemoHas("Trying to connect to remote TCP server..."));
+  EXPECT_TRUE(MemoHasPrefix("Connected TCP/IP, at "));
+  EXPECT_EQ(form->Panel(0), "Connected to 127.0.0.1");
+  EXPECT_FALSE(form->Butt_connect_xport->isEnabled());
+  EXPECT_EQ(form->TransactionId, 1000);
+  ASSERT_TRUE(WaitFor([&] { return server.hasPendingConnections(); }));
+  QTcpSocket* peer = server.nextPendingConnection();
+  peer->write("\x01\x02\x00\x03", 4);
+  peer->flush();
+  ASSERT_TRUE(WaitFor([&] { return form->TcpRxBuffer.size() == 4; }));
+  EXPECT_EQ(form->TcpRxBuffer, std::string("\x01\x02\x00\x03", 4));
+
+  form->BitBtn24Click();
+  ASSERT_TRUE(WaitFor([&] { return !form->TcpConnected; }));
+  EXPECT_TRUE(MemoHasPrefix("Disconnected TCP/IP connection at "));
+  EXPECT_EQ(form->Panel(0), "Disconnected TCP ");
+  EXPECT_TRUE(form->Butt_connect_xport->isEnabled());
+  const int lines = static_cast<int>(Memo().size());
+  form->BitBtn24Click();
+  Pump(100);
+  EXPECT_EQ(Memo().size(), lines) << "a second disconnect does nothing";
+}
+
+TEST_F(TcpTest, ThePeerClosingRunsTheDisconnectEvent) {
+  QTcpServer server;
+  ASSERT_TRUE(server.listen(QHostAddress::LocalHost));
+  MakeForm();
+  ConnectTcp(server.serverPort());
+  ASSERT_TRUE(WaitFor([&] { return server.hasPendingConnections(); }));
+  server.nextPendingConnection()->close();
+  ASSERT_TRUE(WaitFor([&] { return !form->TcpConnected; }));
+  EXPECT_EQ(form->Panel(0), "Disconnected TCP ");
+  EXPECT_FALSE(MemoHasPrefix("Socket error #"));
+}
+
+TEST_F(TcpTest, RefusedConnectionGivesTheOsErrorNumberAndCanBeRetried) {
+  quint16 port;
+  {
+    QTcpServer probe;
+    ASSERT_TRUE(probe.listen(QHostAddress::LocalHost));
+    port = probe.serverPort();
+  }
+  MakeForm();
+  form->Edit_lanxp_ip->setText("127.0.0.1");
+  form->Edit_lanxp_port->setText(QString::number(port));
+  form->UD_eth_timeout->SetPosition(30);
+  form->Butt_connect_xportClick();
+  ASSERT_TRUE(WaitMemo("Socket error #111"));
+  EXPECT_FALSE(form->TcpConnected);
+  EXPECT_TRUE(form->Butt_connect_xport->isEnabled());
+  QTcpServer server;
+  ASSERT_TRUE(server.listen(QHostAddress::LocalHost, port));
+  ConnectTcp(port);
+}
+
+TEST_F(TcpTest, BadPortTextIsRefused) {
+  MakeForm();
+  form->Edit_lanxp_port->setText("70000");
+  form->Butt_connect_xportClick();
+  EXPECT_TRUE(MemoHas("Remote IP and Port are not properly set..."));
+  EXPECT_FALSE(MemoHas("Trying to connect to remote TCP server..."));
+}
+
+TEST_F(TcpTest, OpeningTheSerialPortClosesTheTcpLink) {
+  QTcpServer server;
+  ASSERT_TRUE(server.listen(QHostAddress::LocalHost));
+  Pty pty;
+  MakeForm();
+  ConnectTcp(server.serverPort());
+  OpenSerial(pty.path);
+  EXPECT_FALSE(form->TcpConnected);
+  EXPECT_FALSE(form->Butt_connect_xport->isEnabled());
+  form->ToggleSerialPort();
+  EXPECT_TRUE(form->Butt_connect_xport->isEnabled());
+}
+
+TEST_F(TcpTest, ClosingWithBothLinksOpenClosesBoth) {
+  QTcpServer server;
+  ASSERT_TRUE(server.listen(QHostAddress::LocalHost));
+  Pty pty;
+  MakeForm();
+  OpenSerial(pty.path);
+  form->Butt_connect_xport->setEnabled(true);
+  // The TCP link cannot be made while the port is open; fake the state the close must undo.
+  form->close();
+  EXPECT_FALSE(form->SerialOpen);
+  EXPECT_FALSE(form->TcpConnected);
+}
+
+}  // namespace
+}  // namespace orvio::test
