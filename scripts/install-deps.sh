@@ -5,7 +5,7 @@ PKGS=(
   build-essential cmake ninja-build pkg-config
   qt6-base-dev qt6-serialport-dev libgl-dev
   libjpeg-dev libinih-dev libmodbus-dev nlohmann-json3-dev
-  libgtest-dev libgmock-dev googletest
+  libgtest-dev libgmock-dev googletest libbenchmark-dev
   xvfb xauth imagemagick python3-pymodbus python3-serial mbpoll socat
   clang libclang-rt-14-dev
 )

@@ -1,0 +1,173 @@
+// orvio-cli decode, run in-process: sources, text and JSON output, exit statuses.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+
+#include "cli/decode_command.h"
+#include "core/bytes.h"
+
+namespace orvio::cli {
+namespace {
+
+// 68 L L 68 08 05 72, ID 12345678, ABC, water, records 04 13 78 56 34 12 and 02 5B 15 00.
+const char kWater[] =
+    "68 19 19 68 08 05 72 78 56 34 12 43 04 01 07 2A 00 00 00 04 13 78 56 34 12 02 5B 15 00 "
+    "A9 16";
+
+struct CliRun {
+  int status;
+  std::string out;
+  std::string err;
+};
+
+CliRun Cli(std::vector<std::string> args, const std::string& input = "") {
+  std::istringstream in(input);
+  std::ostringstream out, err;
+  const int status = RunCli(args, in, out, err);
+  return {status, out.str(), err.str()};
+}
+
+TEST(CliDecode, TheTestTelegramIsSound) {
+  const auto bytes = ParseHexBytes(kWater);
+  ASSERT_TRUE(bytes.has_value());
+  ASSERT_TRUE(DecodeTelegram(*bytes).ok) << DecodeTelegram(*bytes).trace.back();
+}
+
+TEST(CliDecode, TextOutput) {
+  const CliRun r = Cli({"decode", kWater});
+  EXPECT_EQ(r.status, kAllDecoded);
+  EXPECT_EQ(r.err, "");
+  EXPECT_EQ(r.out,
+            "ID 12345678  Addr 5  Mfr ABC  Medium Water  Status 00\n"
+            "No  Value       Unit    Description  DIF  VIF  VIFE\n"
+            "1   305419.896  m3                   04   13\n"
+            "2   21.000      deg. C  Flow Temp.   02   5B\n"
+            "Main value: 305419.896 m3\n");
+}
+
+TEST(CliDecode, HexWithoutBlanksAndSplitOverArguments) {
+  std::string packed;
+  for (char c : std::string(kWater)) {
+    if (c != ' ') packed += c;
+  }
+  EXPECT_EQ(Cli({"decode", packed}).status, kAllDecoded);
+  EXPECT_EQ(Cli({"decode", packed.substr(0, 10), packed.substr(10)}).status, kAllDecoded);
+  EXPECT_EQ(Cli({"decode", packed}).out, Cli({"decode", kWater}).out);
+}
+
+TEST(CliDecode, JsonHasExactlyTheMembers) {
+  const CliRun r = Cli({"decode", "--json", kWater});
+  EXPECT_EQ(r.status, kAllDecoded);
+  EXPECT_EQ(r.out,
+            std::string("{\"ok\":true,\"trace\":[\"Respond: ") + kWater +
+                " \"],\"id\":\"12345678\",\"address\":5,\"manufacturer\":\"ABC\","
+                "\"medium\":\"Water\",\"status\":\"00\",\"value\":\"305419.896\",\"unit\":\"m3\","
+                "\"records\":[{\"number\":\"1\",\"value\":\"305419.896\",\"unit\":\"m3\","
+                "\"description\":\"\",\"dif\":\"04 \",\"vif\":\"13\",\"vife\":\"\"},"
+                "{\"number\":\"2\",\"value\":\"21.000\",\"unit\":\"deg. C\",\"description\":"
+                "\"Flow Temp.\",\"dif\":\"02 \",\"vif\":\"5B\",\"vife\":\"\"}]}\n");
+}
+
+TEST(CliDecode, FailedChecksGiveEmptyHeaderAndStatusOne) {
+  std::string bad = kWater;
+  bad.replace(bad.size() - 5, 2, "A6");  // checksum
+  const CliRun r = Cli({"decode", "--json", bad});
+  EXPECT_EQ(r.status, kCheckFailed);
+  EXPECT_NE(r.out.find("\"ok\":false"), std::string::npos);
+  EXPECT_NE(r.out.find("\"Wrong CRC\""), std::string::npos);
+  EXPECT_NE(r.out.find("\"id\":\"\",\"address\":0,\"manufacturer\":\"\",\"medium\":\"\","
+                       "\"status\":\"\",\"value\":\"\",\"unit\":\"\",\"records\":[]}"),
+            std::string::npos)
+      << r.out;
+  const CliRun text = Cli({"decode", bad});
+  EXPECT_EQ(text.status, kCheckFailed);
+  EXPECT_NE(text.out.find("Wrong CRC\n"), std::string::npos);
+}
+
+TEST(CliDecode, SeveralTelegramsFromStandardInput) {
+  std::string bad = kWater;
+  bad.replace(bad.size() - 2, 2, "17");  // stop byte
+  const CliRun r = Cli({"decode", "--json", "-"}, std::string(kWater) + "\n\n" + bad + "\r\n");
+  EXPECT_EQ(r.status, kCheckFailed);
+  std::istringstream lines(r.out);
+  std::string line;
+  std::vector<std::string> objects;
+  while (std::getline(lines, line)) objects.push_back(line);
+  ASSERT_EQ(objects.size(), 2u);
+  EXPECT_EQ(objects[0].rfind("{\"ok\":true", 0), 0u);
+  EXPECT_EQ(objects[1].rfind("{\"ok\":false", 0), 0u);
+  // No source at all also reads standard input.
+  EXPECT_EQ(Cli({"decode"}, kWater).status, kAllDecoded);
+}
+
+TEST(CliDecode, FromFile) {
+  const auto path = std::filesystem::temp_directory_path() / "orvio_cli_decode_test.txt";
+  {
+    std::ofstream f(path);
+    f << kWater << "\n" << kWater << "\n";
+  }
+  const CliRun r = Cli({"decode", "-f", path.string()});
+  std::filesystem::remove(path);
+  EXPECT_EQ(r.status, kAllDecoded);
+  EXPECT_EQ(std::count(r.out.begin(), r.out.end(), '\n'), 11);  // two blocks and a blank line
+}
+
+TEST(CliDecode, NumbersUseAPointWhateverTheLocale) {
+  const CliRun r = Cli({"decode", "--json", kWater});
+  EXPECT_NE(r.out.find("\"305419.896\""), std::string::npos);
+}
+
+TEST(CliDecode, TextsAreEscapedInJson) {
+  // Plain-text unit "A\"\xE9" and a control character.
+  const char* t =
+      "68 17 17 68 08 05 72 78 56 34 12 43 04 01 07 2A 00 00 00 01 7C 04 41 22 E9 01 07 xx 16";
+  std::string telegram = t;
+  // Fill in the checksum.
+  const auto body = ParseHexBytes(telegram.substr(12, telegram.size() - 12 - 6));
+  ASSERT_TRUE(body.has_value());
+  uint8_t sum = 0;
+  for (unsigned char b : *body) sum = static_cast<uint8_t>(sum + b);
+  telegram.replace(telegram.size() - 5, 2, HexText(std::string(1, static_cast<char>(sum))));
+  const CliRun r = Cli({"decode", "--json", telegram});
+  EXPECT_EQ(r.status, kAllDecoded) << r.out;
+  EXPECT_NE(r.out.find("\"unit\":\"A\\\"\\u00e9\\u0001\""), std::string::npos) << r.out;
+}
+
+struct UnusableRow {
+  const char* name;
+  std::vector<std::string> args;
+  const char* input;
+};
+class CliUnusableRows : public ::testing::TestWithParam<UnusableRow> {};
+TEST_P(CliUnusableRows, ExitTwoWithAMessage) {
+  const UnusableRow& u = GetParam();
+  const CliRun r = Cli(u.args, u.input);
+  EXPECT_EQ(r.status, kUnusableInput);
+  EXPECT_FALSE(r.err.empty());
+  EXPECT_EQ(r.out, "");
+}
+const UnusableRow kUnusableRows[] = {
+    {"NoCommand", {}, ""},
+    {"UnknownCommand", {"encode", "68"}, ""},
+    {"UnknownOption", {"decode", "--xml", "68"}, ""},
+    {"NotHex", {"decode", "68 1G"}, ""},
+    {"OddDigits", {"decode", "68 1"}, ""},
+    {"BadLineAmongGoodOnes", {"decode", "-"}, "68 19\nzz\n"},
+    {"EmptyInput", {"decode", "-"}, "\n  \n"},
+    {"MissingFile", {"decode", "-f", "/nonexistent/orvio/telegrams.txt"}, ""},
+    {"FileWithoutName", {"decode", "-f"}, ""},
+    {"TwoSources", {"decode", "-", "68"}, ""},
+};
+INSTANTIATE_TEST_SUITE_P(Cli, CliUnusableRows, ::testing::ValuesIn(kUnusableRows),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+TEST(CliDecode, Help) {
+  const CliRun r = Cli({"decode", "--help"});
+  EXPECT_EQ(r.status, kAllDecoded);
+  EXPECT_NE(r.out.find("orvio-cli decode"), std::string::npos);
+}
+
+}  // namespace
+}  // namespace orvio::cli
