@@ -17,7 +17,7 @@ ByteString Bytes(std::initializer_list<int> values) {
 }
 
 void ExpectWriteSingle(const GatewayRequest& r, uint16_t reg, uint16_t value) {
-  EXPECT_EQ(r.kind, RequestKind::WriteSingleRegister);
+  EXPECT_EQ(r.kind, RequestKind::kWriteSingleRegister);
   EXPECT_EQ(FunctionCode(r.kind), 0x06);
   EXPECT_EQ(r.reg, reg);
   EXPECT_EQ(r.value, value);
@@ -150,7 +150,7 @@ TEST(GatewayConfiguration, DateTimeBytes) {
     EXPECT_EQ(HexText(DateTimeBytes(row.t)), HexText(row.bytes));
   }
   const auto r = DateTimeRequest({2026, 12, 6, 21, 30, 5});
-  EXPECT_EQ(r.kind, RequestKind::WriteDateTime);
+  EXPECT_EQ(r.kind, RequestKind::kWriteDateTime);
   EXPECT_EQ(FunctionCode(r.kind), 0x10);
   EXPECT_EQ(r.reg, 16);
   EXPECT_EQ(r.count, 4);
@@ -310,7 +310,7 @@ TEST(GatewayConfiguration, ProgramIp) {
       continue;
     }
     ASSERT_TRUE(r.has_value());
-    EXPECT_EQ(r->kind, RequestKind::WriteMultipleRegisters);
+    EXPECT_EQ(r->kind, RequestKind::kWriteMultipleRegisters);
     EXPECT_EQ(r->reg, *row.reg);
     EXPECT_EQ(HexText(r->data), HexText(row.data));
   }
@@ -370,7 +370,7 @@ TEST(GatewayConfiguration, SerialNumber) {
     EXPECT_EQ(r.error, row.error);
   }
   const auto r = SerialNumberRequest(Bytes({0x12, 0x34, 0x56, 0x78}));
-  EXPECT_EQ(r.kind, RequestKind::WriteMultipleRegisters);
+  EXPECT_EQ(r.kind, RequestKind::kWriteMultipleRegisters);
   EXPECT_EQ(r.reg, 55330);
 }
 

@@ -120,7 +120,7 @@ TEST(GatewayDeviceMap, RecordSizeAndRequest) {
   };
   for (const Req& r : std::vector<Req>{{1, 24, 1}, {2, 24, 25}, {5, 24, 97}, {3, 28, 57}}) {
     const GatewayRequest q = DeviceRecordRequest(r.index, r.size);
-    EXPECT_EQ(q.kind, RequestKind::ReadInputRegisters);
+    EXPECT_EQ(q.kind, RequestKind::kReadInputRegisters);
     EXPECT_EQ(q.reg, r.reg) << "record " << r.index;
     EXPECT_EQ(q.count, r.size);
   }
@@ -264,7 +264,7 @@ TEST(GatewayDeviceMap, ActivationRequests) {
   };
   for (const auto& row : rows) {
     SCOPED_TRACE(row.name);
-    EXPECT_EQ(row.request.kind, RequestKind::WriteSingleRegister);
+    EXPECT_EQ(row.request.kind, RequestKind::kWriteSingleRegister);
     EXPECT_EQ(row.request.reg, row.reg);
     EXPECT_EQ(row.request.value, row.value);
   }

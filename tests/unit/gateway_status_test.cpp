@@ -37,20 +37,20 @@ TEST(GatewayStatus, StepRequests) {
     uint16_t count;
   };
   const std::vector<Row> rows = {
-      {1, RequestKind::ReadInputRegisters, 32768, 1},
-      {2, RequestKind::ReadInputRegisters, 32769, 1},
-      {3, RequestKind::ReadInputRegisters, 32770, 1},
-      {4, RequestKind::ReadInputRegisters, 59500, 16},
-      {5, RequestKind::ReadInputRegisters, 60000, 1},
-      {6, RequestKind::ReadDeviceIdentification, 0, 0},
-      {7, RequestKind::ReadHoldingRegisters, 55400, 2},
-      {8, RequestKind::ReadHoldingRegisters, 55402, 2},
-      {9, RequestKind::ReadHoldingRegisters, 55404, 2},
-      {10, RequestKind::ReadHoldingRegisters, 55406, 2},
-      {11, RequestKind::ReadHoldingRegisters, 55408, 2},
-      {12, RequestKind::ReadHoldingRegisters, 55410, 2},
-      {13, RequestKind::ReadHoldingRegisters, 55412, 2},
-      {14, RequestKind::ReadHoldingRegisters, 55420, 2},
+      {1, RequestKind::kReadInputRegisters, 32768, 1},
+      {2, RequestKind::kReadInputRegisters, 32769, 1},
+      {3, RequestKind::kReadInputRegisters, 32770, 1},
+      {4, RequestKind::kReadInputRegisters, 59500, 16},
+      {5, RequestKind::kReadInputRegisters, 60000, 1},
+      {6, RequestKind::kReadDeviceIdentification, 0, 0},
+      {7, RequestKind::kReadHoldingRegisters, 55400, 2},
+      {8, RequestKind::kReadHoldingRegisters, 55402, 2},
+      {9, RequestKind::kReadHoldingRegisters, 55404, 2},
+      {10, RequestKind::kReadHoldingRegisters, 55406, 2},
+      {11, RequestKind::kReadHoldingRegisters, 55408, 2},
+      {12, RequestKind::kReadHoldingRegisters, 55410, 2},
+      {13, RequestKind::kReadHoldingRegisters, 55412, 2},
+      {14, RequestKind::kReadHoldingRegisters, 55420, 2},
   };
   ASSERT_EQ(rows.size(), static_cast<size_t>(kStatusStepCount));
   for (const auto& row : rows) {

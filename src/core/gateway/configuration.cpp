@@ -52,7 +52,7 @@ ByteString DateTimeBytes(const LocalDateTime& t) {
 }
 
 GatewayRequest DateTimeRequest(const LocalDateTime& t) {
-  return {RequestKind::WriteDateTime, reg::kDateTime, reg::kDateTimeCount, 0, DateTimeBytes(t), 0};
+  return {RequestKind::kWriteDateTime, reg::kDateTime, reg::kDateTimeCount, 0, DateTimeBytes(t), 0};
 }
 
 namespace {

@@ -8,20 +8,12 @@
 
 #include "core/bytes.h"
 #include "core/gateway/register_map.h"
+#include "core/modbus/frames.h"
 
 namespace orvio {
 
-enum class RequestKind {
-  ReadInputRegisters,        // 0x04: reg, count
-  ReadHoldingRegisters,      // 0x03: reg, count
-  WriteSingleRegister,       // 0x06: reg, value
-  WriteMultipleRegisters,    // 0x10: reg, data (odd data gets one 0x00 appended by the sender)
-  WriteDateTime,             // 0x10: reg, count 4, data = the 8 date-time bytes
-  ReadDeviceIdentification,  // 0x2B/0x0E: idCode, object 0
-};
-
 struct GatewayRequest {
-  RequestKind kind = RequestKind::ReadInputRegisters;
+  RequestKind kind = RequestKind::kReadInputRegisters;
   uint16_t reg = 0;
   uint16_t count = 0;  // register count of reads and of the date-time write
   uint16_t value = 0;  // write single register: high byte = value >> 8, low byte = value & 0xFF
@@ -35,35 +27,35 @@ struct GatewayRequest {
 
 inline uint8_t FunctionCode(RequestKind kind) {
   switch (kind) {
-    case RequestKind::ReadInputRegisters:
+    case RequestKind::kReadInputRegisters:
       return reg::kFnReadInput;
-    case RequestKind::ReadHoldingRegisters:
+    case RequestKind::kReadHoldingRegisters:
       return reg::kFnReadHolding;
-    case RequestKind::WriteSingleRegister:
+    case RequestKind::kWriteSingleRegister:
       return reg::kFnWriteSingle;
-    case RequestKind::WriteMultipleRegisters:
-    case RequestKind::WriteDateTime:
+    case RequestKind::kWriteMultipleRegisters:
+    case RequestKind::kWriteDateTime:
       return reg::kFnWriteMultiple;
-    case RequestKind::ReadDeviceIdentification:
+    case RequestKind::kReadDeviceIdentification:
       return reg::kFnDeviceIdentification;
   }
   return 0;
 }
 
 inline GatewayRequest ReadInput(uint16_t reg, uint16_t count) {
-  return {RequestKind::ReadInputRegisters, reg, count, 0, {}, 0};
+  return {RequestKind::kReadInputRegisters, reg, count, 0, {}, 0};
 }
 inline GatewayRequest ReadHolding(uint16_t reg, uint16_t count) {
-  return {RequestKind::ReadHoldingRegisters, reg, count, 0, {}, 0};
+  return {RequestKind::kReadHoldingRegisters, reg, count, 0, {}, 0};
 }
 inline GatewayRequest WriteSingle(uint16_t reg, uint16_t value) {
-  return {RequestKind::WriteSingleRegister, reg, 0, value, {}, 0};
+  return {RequestKind::kWriteSingleRegister, reg, 0, value, {}, 0};
 }
 inline GatewayRequest WriteMultiple(uint16_t reg, ByteString data) {
-  return {RequestKind::WriteMultipleRegisters, reg, 0, 0, std::move(data), 0};
+  return {RequestKind::kWriteMultipleRegisters, reg, 0, 0, std::move(data), 0};
 }
 inline GatewayRequest ReadDeviceId(uint8_t code) {
-  return {RequestKind::ReadDeviceIdentification, 0, 0, 0, {}, code};
+  return {RequestKind::kReadDeviceIdentification, 0, 0, 0, {}, code};
 }
 
 }  // namespace orvio
