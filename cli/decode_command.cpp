@@ -56,18 +56,11 @@ void AppendJsonString(std::string& out, const std::string& text) {
 }
 
 // A cell for the terminal: Latin-1 as UTF-8, control characters as '.', trailing blanks cut.
-std::string Display(const std::string& text) {
-  std::string out;
-  for (unsigned char c : text) {
-    if (c < 0x20 || c == 0x7F) {
-      out += '.';
-    } else if (c >= 0x80) {
-      out += static_cast<char>(0xC0 | (c >> 6));
-      out += static_cast<char>(0x80 | (c & 0x3F));
-    } else {
-      out += static_cast<char>(c);
-    }
+std::string Display(std::string text) {
+  for (char& c : text) {
+    if (static_cast<unsigned char>(c) < 0x20 || c == 0x7F) c = '.';
   }
+  std::string out = Latin1ToUtf8(text);
   while (!out.empty() && out.back() == ' ') out.pop_back();
   return out;
 }

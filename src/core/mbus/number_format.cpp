@@ -27,19 +27,17 @@ std::string FormatFixed(double value, int precision, int decimals, char decimal_
   if (decimals < 0) decimals = 0;
   if (decimals > 30) decimals = 30;
 
-  const bool negative = std::signbit(value);
   const double magnitude = std::fabs(value);
-  std::string out;
-  if (negative) out += '-';
-
   if (magnitude == 0.0) {
-    out = "0";
+    std::string zero = "0";
     if (decimals > 0) {
-      out += decimal_separator;
-      out.append(static_cast<size_t>(decimals), '0');
+      zero += decimal_separator;
+      zero.append(static_cast<size_t>(decimals), '0');
     }
-    return out;
+    return zero;
   }
+  std::string out;
+  if (std::signbit(value)) out += '-';
 
   // Round to `precision` significant digits first: "d.ddddde+XX".
   char sci[48];

@@ -104,6 +104,20 @@ std::vector<RecordRow> DecodeRecords(std::string_view t, char decimal_separator)
   return rows;
 }
 
+std::string Latin1ToUtf8(std::string_view text) {
+  std::string out;
+  out.reserve(text.size());
+  for (unsigned char c : text) {
+    if (c < 0x80) {
+      out += static_cast<char>(c);
+    } else {
+      out += static_cast<char>(0xC0 | (c >> 6));
+      out += static_cast<char>(0x80 | (c & 0x3F));
+    }
+  }
+  return out;
+}
+
 void FillRecordTable(TextGrid& grid, const std::vector<RecordRow>& rows) {
   grid.SetRowCount(0);
   grid.SetRowCount(static_cast<int>(rows.size()) + 1);

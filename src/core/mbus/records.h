@@ -46,6 +46,10 @@ inline constexpr size_t kFirstRecordOffset = 19;
 // runs into it gets the row with kFieldPastEnd as its value and ends the walk.
 std::vector<RecordRow> DecodeRecords(std::string_view telegram, char decimal_separator = '.');
 
+// The decoder's texts are 8-bit (plain-text units and values come from the telegram as they
+// are); shown on screen they are taken as Latin-1.
+std::string Latin1ToUtf8(std::string_view text);
+
 // The record table: seven columns, no header, one row per record, then one empty row.
 void FillRecordTable(TextGrid& grid, const std::vector<RecordRow>& rows);
 
