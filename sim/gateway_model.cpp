@@ -330,9 +330,15 @@ int GatewayModel::CheckWrite(uint16_t a, const std::vector<uint16_t>& values) co
     const uint16_t v = values[i];
     const uint8_t lo = v & 0xFF;
     switch (r) {
-      case reg::kActivate:
+      case reg::kActivate: {
+        // The gateway activates only a meter it can reach, and only while a slot is free.
         if (v > 250) return kIllegalValue;
+        bool active = false, present = false;
+        for (const Slot& s : slots) active = active || s.primary_address == v;
+        for (const Meter& m : line.meters()) present = present || m.primary_address == v;
+        if (!active && (!present || slots.size() >= kMaxDevices)) return kDeviceFailure;
         break;
+      }
       case reg::kDelete:
         if (v > 250 && v != 255) return kIllegalValue;
         break;

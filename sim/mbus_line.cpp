@@ -304,8 +304,10 @@ std::string AdoptRawTelegram(Meter* meter) {
 std::string CheckMeter(const Meter& m) {
   if (m.primary_address < 0 || m.primary_address > 250) return "primary address must be 0..250";
   if (m.id.size() != 8) return "secondary address must have 8 digits";
+  // Replayed telegrams may carry hex digits in their ID; F would be a wildcard in selections.
   for (char c : m.id)
-    if (HexDigit(c) < 0 || HexDigit(c) == 0xF) return "secondary address must be digits";
+    if (HexDigit(c) < 0 || HexDigit(c) == 0xF || (m.raw_telegram.empty() && HexDigit(c) > 9))
+      return "secondary address must be 8 decimal digits";
   if (m.manufacturer.size() != 3) return "manufacturer must be three letters";
   for (char c : m.manufacturer)
     if (c < '@' || c > '_') return "manufacturer must be three letters";
@@ -364,6 +366,7 @@ std::string Meter::Telegram() const {
 
 std::string MbusLine::Superimpose(const std::vector<std::string>& answers) const {
   if (answers.empty()) return {};
+  if (answers.size() == 1) return answers[0];
   std::string out = answers[0];
   for (size_t k = 1; k < answers.size(); ++k) {
     const std::string& other = answers[k];
