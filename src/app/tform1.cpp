@@ -195,7 +195,7 @@ void TForm1::BuildWindow() {
     checkInput = C("Input", true);
     checkHolding = C("Holding");
     BitBtn3 = B("Read registers");
-    gridInputRegisters = new StringGrid(6, 1, 1);
+    gridInputRegisters = new StringGrid(6, 2, 1);
     gridInputRegisters->setObjectName("gridInputRegisters");
     ProgressBar1 = new QProgressBar;
     ProgressBar1->setRange(0, 100);
@@ -290,7 +290,7 @@ void TForm1::BuildWindow() {
 
   // ---- Quick read/write page ----
   auto* quick = new QVBoxLayout(TabSheet1);
-  gridLoops = new StringGrid(8, 1, 1);
+  gridLoops = new StringGrid(8, 2, 1);
   gridLoops->setObjectName("gridLoops");
   gridLoops->setSelectionBehavior(QAbstractItemView::SelectRows);
   UDaddressFrom = editAddressFrom = new UpDown(0, 250, 1, 0, false);
@@ -314,7 +314,7 @@ void TForm1::BuildWindow() {
   BitBtn26 = B("BitBtn26");
   BitBtn26->setVisible(false);
   Label16 = L("Selected: ");
-  GridDevices = new StringGrid(15, 1, 1);
+  GridDevices = new StringGrid(15, 2, 1);
   GridDevices->setObjectName("GridDevices");
   GridDevices->setSelectionBehavior(QAbstractItemView::SelectRows);
   Label11 = L("Selected: ");

@@ -19,11 +19,14 @@
 #include <QTcpSocket>
 #include <array>
 #include <cstdint>
+#include <ctime>
 #include <functional>
 #include <string>
 
 #include "app/widgets.h"
 #include "core/bytes.h"
+#include "core/modbus/answer.h"
+#include "core/modbus/frames.h"
 #include "link/serial_link.h"
 
 class QGroupBox;
@@ -50,6 +53,8 @@ struct UiSeam {
       openFile;
   // Opens a document with the desktop's viewer.
   std::function<void(const QString& path)> openDocument;
+  // The computer's local clock (tests inject a known time).
+  std::function<std::tm()> localNow;
 };
 
 class TForm1 : public QMainWindow {
@@ -334,10 +339,14 @@ class TForm1 : public QMainWindow {
   void SendReadInputRegisters(uint8_t slave, uint16_t first, uint16_t count);
   void SendWriteSingleRegister(uint8_t slave, uint16_t reg, uint8_t hi, uint8_t lo);
   void SendWriteMultipleRegisters(uint8_t slave, uint16_t first, const ByteString& data);
-  void SendWriteDateTime(uint8_t slave);
+  void SendWriteDateTime(uint8_t slave, uint16_t first, int count);
   void SendReadDeviceIdentification(uint8_t slave, uint8_t code);
   // Takes the answer of the link in use (a Modbus TCP answer turned into RTU form).
   ByteString TakeAnswer();
+  // ValidateAnswer with its memo line and status panel written; returns the check.
+  AnswerCheck ValidateAnswer(const ByteString& answer, CheckForm form = CheckForm::kFull);
+  // ReadFirstRegister with the check's texts written.
+  FirstRegister ReadFirstRegister(const ByteString& answer, CheckForm form = CheckForm::kFull);
 
   // ---- register reader, console, log ----
   void BitBtn3Click();
@@ -356,6 +365,12 @@ class TForm1 : public QMainWindow {
   void BitBtn5Click();
   void BitBtn6Click();
   void ExportGridToCsv(StringGrid* grid, const QString& proposedName);
+  // Grid mode writes one row per register from `firstRow`; bitmap mode counts the 1 bits into
+  // ActiveDeviceCount and logs the hex text.
+  enum class RegisterTableMode { Grid, Bitmap };
+  void DecodeRegisterTable(const ByteString& answer, RegisterTableMode mode, int firstRegister,
+                           int firstRow);
+  void AddRegisterRow(uint8_t hi, uint8_t lo, int row, int address);
 
   // ---- gateway configuration ----
   void BitBtn9Click();
@@ -383,6 +398,9 @@ class TForm1 : public QMainWindow {
   // ---- device map, activation ----
   void buttonReadModbusClick();
   void TimerReadDevicesTimer();
+  // The two steps of the readback that run on Timer_free_command's tick.
+  void DeviceMapVersionStep(const ByteString& answer);
+  void DeviceMapBitmapStep(const ByteString& answer);
   void GridDevicesMouseDown(Qt::MouseButton button, int col, int row, bool ctrl);
   void GridDevicesMouseUp(Qt::MouseButton button, int col, int row, bool ctrl);
   void GridDevicesDblClick();
@@ -434,6 +452,8 @@ class TForm1 : public QMainWindow {
   void Butt_clear_gridClick();
   void BitBtn21Click();
   void BitBtn22Click();
+  // The real-address listing that runs on Timer_free_command's tick ("Read real addresses").
+  void RealAddressListing(const ByteString& answer);
   void BitBtn23Click();
   void BitBtn26Click();
   void Timer_changePrimaryAllTimer();
@@ -449,6 +469,8 @@ class TForm1 : public QMainWindow {
   void WireHandlers();
   void InstallFilters();
   void CoupleCheckBoxes();
+  // Sends one request of `kind` with the given protocol data unit over the link in use.
+  void SendRequest(RequestKind kind, uint8_t slave, const ByteString& pdu);
 
   QString appDir_;
   QString settingsPath_;

@@ -3,7 +3,9 @@
 #include <QApplication>
 #include <QHeaderView>
 #include <QKeyEvent>
+#include <QLocale>
 #include <QMouseEvent>
+#include <QTime>
 
 namespace orvio {
 
@@ -117,6 +119,10 @@ void StringGrid::mouseReleaseEvent(QMouseEvent* e) {
 void StringGrid::mouseDoubleClickEvent(QMouseEvent* e) {
   QTableWidget::mouseDoubleClickEvent(e);
   emit DoubleClicked();
+}
+
+QString LongTimeText() {
+  return QLocale::system().toString(QTime::currentTime(), QLocale::LongFormat);
 }
 
 bool KeyPasses(KeyFilter filter, QChar c) {

@@ -69,6 +69,9 @@ class StringGrid : public QTableWidget, public TextGrid {
   int fixedRows_;
 };
 
+// The time of day in the system's long time format.
+QString LongTimeText();
+
 // Which characters a numeric field lets through.
 enum class KeyFilter { None, Digits, Ip, Id };
 

@@ -9,5 +9,7 @@ void TForm1::GridDevicesMouseDown(Qt::MouseButton, int, int, bool) {}
 void TForm1::GridDevicesMouseUp(Qt::MouseButton, int, int, bool) {}
 void TForm1::GridDevicesDblClick() {}
 void TForm1::GridDevicesSelectCell(int, int) {}
+void TForm1::DeviceMapVersionStep(const ByteString&) {}
+void TForm1::DeviceMapBitmapStep(const ByteString&) {}
 
 }  // namespace orvio

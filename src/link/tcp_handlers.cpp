@@ -79,8 +79,7 @@ void TForm1::CloseTcpLink() {
 
 void TForm1::Xport_socketConnect() {
   EnableKeepAlive(Xport_socket);
-  MemoAdd("Connected TCP/IP, at " + QLocale::system().toString(QTime::currentTime(),
-                                                               QLocale::LongFormat));
+  MemoAdd("Connected TCP/IP, at " + LongTimeText());
   SetPanel(0, "Connected to " + Edit_lanxp_ip->text());
   TcpConnected = true;
   TransactionId = 1000;
@@ -88,8 +87,7 @@ void TForm1::Xport_socketConnect() {
 }
 
 void TForm1::Xport_socketDisconnect() {
-  MemoAdd("Disconnected TCP/IP connection at " +
-          QLocale::system().toString(QTime::currentTime(), QLocale::LongFormat));
+  MemoAdd("Disconnected TCP/IP connection at " + LongTimeText());
   SetPanel(0, "Disconnected TCP ");
   TcpConnected = false;
   // While the serial port is open, "Connect TCP" stays disabled.

@@ -1,13 +1,75 @@
-// Command console and log.
+// Command console and log: hand-typed commands, the shared answer collector, clearing and saving
+// the trace log.
+#include <QDir>
+#include <QSaveFile>
+
 #include "app/tform1.h"
+#include "core/modbus/console.h"
 
 namespace orvio {
 
-void TForm1::Butt_command_sendClick() {}
+void TForm1::Butt_command_sendClick() {
+  // The console talks to the serial port only, also while the TCP link is connected.
+  if (!SerialOpen) {
+    MemoAdd(QStringLiteral("Serial port is not opened"));
+    return;
+  }
+  const QString text = Edit_command->text();
+  if (text.isEmpty()) return;
+  if (Check_ascii->isChecked()) {
+    const QByteArray bytes = text.toLocal8Bit();
+    Comm2->WriteText(std::string(bytes.constData(), static_cast<size_t>(bytes.size())));
+  } else {
+    const ConsoleHex hex = ParseConsoleHex(text.toStdString());
+    if (hex.error) {
+      MemoAdd(*hex.error);
+      return;
+    }
+    for (char c : hex.bytes) Comm2->WriteByte(static_cast<uint8_t>(c));
+  }
+  CommandPending = false;
+  VersionReadPending = false;
+  DeviceListPending = false;
+  Timer_free_command->SetInterval(UD_modbusTimeout->Position());
+  Timer_free_command->Start();
+}
+
+// The pair's coupling (exactly one checked) is wired when the window is built.
 void TForm1::Check_asciiClick() {}
 void TForm1::Check_hexClick() {}
-void TForm1::Timer_free_commandTimer() {}
-void TForm1::BitBtn5Click() {}
-void TForm1::BitBtn6Click() {}
+
+void TForm1::Timer_free_commandTimer() {
+  Timer_free_command->Stop();
+  const ByteString answer = TakeAnswer();
+  MemoAdd(UnmdLine(answer));
+  if (VersionReadPending) {
+    DeviceMapVersionStep(answer);
+  } else if (DeviceListPending) {
+    DeviceMapBitmapStep(answer);
+  } else if (CommandPending) {
+    if (!answer.empty()) RealAddressListing(answer);
+    CommandPending = false;
+  }
+  // Otherwise a console answer, or an activation command's: the line above is all.
+}
+
+void TForm1::BitBtn5Click() { MemoClear(); }
+
+void TForm1::BitBtn6Click() {
+  const QString folder = QDir(appDir_).filePath("files");
+  // A missing "files" folder is created; one that cannot be made or written is reported.
+  QDir().mkpath(folder);
+  QSaveFile file(QDir(folder).filePath("log.txt"));
+  if (!file.open(QIODevice::WriteOnly)) {
+    MemoAdd(QStringLiteral("Can not write file, no rights..."));
+    return;
+  }
+  const QStringList lines = MemoLines();
+  for (const QString& line : lines) {
+    file.write(line.toLocal8Bit());
+    file.write("\n");
+  }
+  if (!file.commit()) MemoAdd(QStringLiteral("Can not write file, no rights..."));
+}
 
 }  // namespace orvio

@@ -1,17 +1,119 @@
-// Register reader: reads input or holding registers into the register grid.
+// Register reader: reads input or holding registers into the register grid, once or periodically.
 #include "app/tform1.h"
+#include <QFileDialog>
+
+#include "core/modbus/registers.h"
+#include "core/tables/table_file.h"
 
 namespace orvio {
 
-void TForm1::BitBtn3Click() {}
-void TForm1::Timer_modbusTimer() {}
-void TForm1::Timer_autoTimer() {}
-void TForm1::BitBtn4Click() {}
-void TForm1::BitBtn8Click() {}
-void TForm1::CheckBox1Click() {}
-void TForm1::Edit_autoChange() {}
+namespace {
+// A decimal number in an edit; nothing when the text is not one.
+std::optional<int64_t> DecimalOf(const QString& text) {
+  bool ok = false;
+  const qlonglong v = text.trimmed().toLongLong(&ok);
+  if (!ok) return std::nullopt;
+  return v;
+}
+}  // namespace
+
+void TForm1::BitBtn3Click() {
+  if (!CheckLink()) return;
+  const auto first = DecimalOf(EditInputAddress->text());
+  const auto count = DecimalOf(EditInputCount->text());
+  // A first register beyond the 16-bit range would silently read another register.
+  if (EditInputAddress->text().isEmpty() || EditInputCount->text().isEmpty() || !first ||
+      !count || *first < 0 || *first > 65535 || *count < 0) {
+    MemoAdd(QStringLiteral("Enter proper initial conditions..."));
+    return;
+  }
+  ClearBuffers();
+  CommandPending = false;
+  if (SerialOpen) Comm2->Purge();
+  const auto slave = static_cast<uint8_t>(UDmodbusAddress->Position());
+  if (checkInput->isChecked()) {
+    SendReadInputRegisters(slave, static_cast<uint16_t>(*first), static_cast<uint16_t>(*count));
+  } else if (checkHolding->isChecked()) {
+    SendReadHoldingRegisters(slave, static_cast<uint16_t>(*first), static_cast<uint16_t>(*count));
+  } else {
+    MemoAdd(QStringLiteral("Select type of registers you want to read - Input or Holding..."));
+    return;
+  }
+  Timer_modbus->SetInterval(UD_modbusTimeout->Position());
+  Timer_modbus->Start();
+}
+
+void TForm1::Timer_modbusTimer() {
+  Timer_modbus->Stop();
+  const ByteString answer = TakeAnswer();
+  if (CheckBox1->isChecked()) BitBtn4Click();
+  if (!CommandPending && !answer.empty()) {
+    // The first register is read again now; the edit may have changed since the request.
+    const auto first = DecimalOf(EditInputAddress->text());
+    if (!first)
+      MemoAdd(QStringLiteral("Enter proper initial conditions..."));
+    else
+      DecodeRegisterTable(answer, RegisterTableMode::Grid, static_cast<int>(*first),
+                          gridInputRegisters->RowCount() - 1);
+  }
+  MemoAdd(UnmdLine(answer));
+  CommandPending = false;
+}
+
+void TForm1::Timer_autoTimer() { BitBtn3Click(); }
+
+void TForm1::BitBtn4Click() { ClearRegisterGrid(*gridInputRegisters); }
+
+void TForm1::BitBtn8Click() { ExportGridToCsv(gridInputRegisters, kRegisterExportFileName); }
+
+void TForm1::CheckBox1Click() { Timer_auto->SetEnabled(CheckBox1->isChecked()); }
+
+void TForm1::Edit_autoChange() { Timer_auto->SetInterval(UD_auto->Position() * 1000); }
+
+// The pair's coupling (exactly one checked) is wired when the window is built.
 void TForm1::checkInputClick() {}
 void TForm1::checkHoldingClick() {}
-void TForm1::ExportGridToCsv(StringGrid*, const QString&) {}
+
+void TForm1::DecodeRegisterTable(const ByteString& answer, RegisterTableMode mode,
+                                 int firstRegister, int firstRow) {
+  const AnswerCheck check = ValidateAnswer(answer);
+  if (!check.ok()) return;
+  const std::vector<RegisterValue> regs = ReadAnswerRegisters(answer, check);
+  if (mode == RegisterTableMode::Grid) {
+    AddRegisterRows(*gridInputRegisters, regs, firstRow, firstRegister,
+                    LongTimeText().toStdString());
+    return;
+  }
+  const RegisterBitmap bitmap = BitmapOfRegisters(regs);
+  ActiveDeviceCount = static_cast<uint8_t>(bitmap.ones);
+  MemoAdd(bitmap.hexText);
+}
+
+void TForm1::AddRegisterRow(uint8_t hi, uint8_t lo, int row, int address) {
+  orvio::AddRegisterRow(*gridInputRegisters, hi, lo, row, address, LongTimeText().toStdString());
+}
+
+void TForm1::ExportGridToCsv(StringGrid* grid, const QString& proposedName) {
+  Memo_export->clear();
+  QString path;
+  if (seam.saveFile) {
+    path = seam.saveFile(this, QString(), settingsDirValue_, proposedName, kSaveFilter,
+                         kSaveDefaultExtension);
+  } else {
+    QFileDialog dialog(this);
+    dialog.setAcceptMode(QFileDialog::AcceptSave);
+    dialog.setDirectory(settingsDirValue_);
+    dialog.selectFile(proposedName);
+    dialog.setNameFilter("CSV files (*.csv)");
+    dialog.setDefaultSuffix(kSaveDefaultExtension);
+    if (dialog.exec() == QDialog::Accepted && !dialog.selectedFiles().isEmpty())
+      path = dialog.selectedFiles().first();
+  }
+  if (path.isEmpty()) return;
+  const std::string text = RenderTableFile(*grid);
+  Memo_export->setPlainText(QString::fromStdString(text));
+  if (!WriteTableFile(path.toStdString(), text))
+    Box(this, kSaveErrorCaption, kSaveWriteFailedText, QMessageBox::Critical);
+}
 
 }  // namespace orvio

@@ -5,5 +5,6 @@ namespace orvio {
 
 void TForm1::Read1Click() {}
 void TForm1::BitBtn22Click() {}
+void TForm1::RealAddressListing(const ByteString&) {}
 
 }  // namespace orvio
