@@ -1,0 +1,15 @@
+// Files that are written whole or not at all: settings, table files, the log.
+#pragma once
+
+#include <string>
+#include <string_view>
+
+namespace orvio {
+
+// Writes `bytes` to a temporary file in the same folder, flushes it to disk and renames it over
+// `path` (through a symbolic link, its target is replaced). The new file keeps the permissions of
+// the file it replaces. Returns false on any failure, removing the temporary file and leaving the
+// previous file untouched.
+bool WriteFileAtomically(const std::string& path, std::string_view bytes);
+
+}  // namespace orvio
