@@ -6,7 +6,7 @@ PKGS=(
   qt6-base-dev qt6-serialport-dev libgl-dev
   libjpeg-dev libinih-dev libmodbus-dev nlohmann-json3-dev
   libgtest-dev libgmock-dev googletest libbenchmark-dev
-  xvfb xauth imagemagick python3-pymodbus python3-serial mbpoll socat
+  xvfb xauth imagemagick python3-pymodbus python3-serial python3-serial-asyncio mbpoll socat
   clang libclang-rt-14-dev
 )
 missing=()

@@ -132,10 +132,11 @@ struct GatewaySim::Impl {
                         : static_cast<uint16_t>(static_cast<uint8_t>(pdu[3]) << 8 |
                                                 static_cast<uint8_t>(pdu[4]));
     }
-    // Unit 0 is a broadcast: acted on, never answered. Over TCP unit 0xFF means "this device".
-    const bool broadcast = unit == 0 && model.unit != 0;
-    entry.for_us =
-        unit == model.unit || broadcast || (transport == Transport::kTcp && unit == 0xFF);
+    // Over RTU unit 0 is a broadcast: acted on, never answered. Over TCP the connection itself
+    // addresses the gateway, so 0 and 0xFF reach it as well as its own address.
+    const bool tcp = transport == Transport::kTcp;
+    const bool broadcast = !tcp && unit == 0 && model.unit != 0;
+    entry.for_us = unit == model.unit || broadcast || (tcp && (unit == 0 || unit == 0xFF));
     if (!entry.for_us) {
       Log(std::move(entry));
       return out;

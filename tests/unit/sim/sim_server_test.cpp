@@ -273,6 +273,13 @@ TEST_F(ServerTest, NewModbusAddressTakesEffectForTheNextRequest) {
   EXPECT_FALSE(sim_.Requests().at(1).for_us);
 }
 
+TEST_F(ServerTest, OverTcpUnits0And255AlsoReachTheGateway) {
+  RawTcp c(port_);
+  ASSERT_TRUE(c.Send(Mbap(1, ReadPdu(0, 4, 60000, 1)) + Mbap(2, ReadPdu(0xFF, 4, 60000, 1))));
+  EXPECT_EQ(Hex(c.Read(22)),
+            Hex(Mbap(1, Bytes({0}) + kVersionPdu) + Mbap(2, Bytes({0xFF}) + kVersionPdu)));
+}
+
 TEST_F(ServerTest, RtuBroadcastIsActedOnButNotAnswered) {
   RawRtu c(Rtu());
   ASSERT_TRUE(c.Send(WithCrc(Bytes({0, 0x06, 0x00, 0x04, 0x00, 0x09}))));
