@@ -24,6 +24,9 @@ uint16_t ModbusCrc(std::string_view bytes) {
 
 long RtuRequestLength(std::string_view b) {
   if (b.size() < 2) return kNeedMore;
+  // No frame is longer: a line that keeps talking past it is sending garbage.
+  if (b.size() > kMaxRtuFrame && RtuRequestLength(b.substr(0, kMaxRtuFrame)) == kUntilSilence)
+    return kInvalid;
   long length;
   switch (At(b, 1)) {
     case 0x01:

@@ -19,7 +19,8 @@ constexpr long kUntilSilence = -1;  // RTU: a function whose length only the lin
 constexpr long kInvalid = -2;       // cannot be a request: resynchronise
 
 // Length of the RTU request at the start of `buffer` (unit, function, data, CRC), from its
-// function code and count fields.
+// function code and count fields. A frame of unknown length waiting for silence is invalid
+// once it outgrows the longest RTU frame (256 bytes).
 long RtuRequestLength(std::string_view buffer);
 // Length of the Modbus TCP request at the start of `buffer` from its MBAP header.
 long TcpRequestLength(std::string_view buffer);

@@ -1,5 +1,6 @@
 #include "sim/scenario.h"
 
+#include <filesystem>
 #include <fstream>
 #include <nlohmann/json.hpp>
 #include <set>
@@ -154,6 +155,11 @@ Meter MeterFrom(const json& v, const std::string& where, const std::string& base
     } else {
       std::string path = v["telegram_file"].get<std::string>();
       if (!path.empty() && path[0] != '/' && !base_dir.empty()) path = base_dir + "/" + path;
+      // A telegram file is small text; anything else (a device, a huge file) is refused.
+      std::error_code ec;
+      if (!std::filesystem::is_regular_file(path, ec) ||
+          std::filesystem::file_size(path, ec) > 65536 || ec)
+        throw ScenarioError(where + ".telegram_file: " + path + " is not a telegram file");
       std::ifstream in(path);
       if (!in) throw ScenarioError(where + ".telegram_file: cannot read " + path);
       std::stringstream text;

@@ -325,6 +325,8 @@ TEST_F(ServerTest, RtuDamagedFramesAreDroppedAndTheNextIsServed) {
   ASSERT_TRUE(
       c.Send(Bytes({0x01, 0x10, 0x00, 0x00, 0x00, 0x80, 0xFF})));  // longer than any RTU frame
   ASSERT_TRUE(malformed(3));
+  ASSERT_TRUE(c.Send(Bytes({0x01, 0x41}) + std::string(300, 'x')));  // unknown function, no pause
+  ASSERT_TRUE(malformed(4));
   ASSERT_TRUE(c.Send(WithCrc(ReadPdu(1, 4, 60000, 1))));
   EXPECT_EQ(Hex(c.Read(kRtuAnswer.size())), Hex(kRtuAnswer));
   EXPECT_EQ(sim_.Requests().size(), 1u);
