@@ -14,6 +14,7 @@
 #include <atomic>
 #include <cerrno>
 #include <condition_variable>
+#include <deque>
 #include <fstream>
 #include <list>
 #include <mutex>
@@ -67,8 +68,9 @@ struct GatewaySim::Impl {
   mutable std::condition_variable changed;
   GatewayModel model = DemoModel();
   std::list<Fault> faults;
-  std::vector<LoggedRequest> requests;
-  std::vector<SentAnswer> answers;
+  // Bounded logs: the oldest entries go first (a long benchmark run must not slow down).
+  std::deque<LoggedRequest> requests;
+  std::deque<SentAnswer> answers;
   size_t malformed = 0;
   int accepted = 0;
 
@@ -104,7 +106,7 @@ struct GatewaySim::Impl {
   }
 
   void Log(LoggedRequest entry) {
-    if (requests.size() >= kLogLimit) requests.erase(requests.begin());
+    if (requests.size() >= kLogLimit) requests.pop_front();
     requests.push_back(std::move(entry));
     changed.notify_all();
   }
@@ -184,7 +186,7 @@ struct GatewaySim::Impl {
         a.pieces = out.pieces;
     }
     std::lock_guard lock(mu);
-    if (answers.size() >= kLogLimit) answers.erase(answers.begin());
+    if (answers.size() >= kLogLimit) answers.pop_front();
     answers.push_back(std::move(a));
     changed.notify_all();
   }
@@ -734,11 +736,11 @@ size_t GatewaySim::PendingFaults() const {
 
 std::vector<LoggedRequest> GatewaySim::Requests() const {
   std::lock_guard lock(impl_->mu);
-  return impl_->requests;
+  return {impl_->requests.begin(), impl_->requests.end()};
 }
 std::vector<SentAnswer> GatewaySim::SentAnswers() const {
   std::lock_guard lock(impl_->mu);
-  return impl_->answers;
+  return {impl_->answers.begin(), impl_->answers.end()};
 }
 void GatewaySim::ClearRequests() {
   std::lock_guard lock(impl_->mu);
