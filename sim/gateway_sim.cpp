@@ -29,7 +29,10 @@ namespace orvio::sim {
 namespace {
 
 constexpr int kMaxConnections = 32;
-constexpr int kRtuSilenceMs = 30;  // a pause this long ends an RTU frame of unknown length
+constexpr int kRtuSilenceMs = 50;  // a pause this long ends an RTU frame of unknown length
+// A frame of known length that stops arriving for this long is dropped. Far beyond 3.5
+// characters: masters that write byte by byte from a busy event loop must not lose frames.
+constexpr int kRtuStallMs = 500;
 constexpr size_t kLogLimit = 100000;
 
 bool Matches(const Fault& f, uint8_t function, uint16_t address) {
@@ -363,7 +366,10 @@ struct GatewaySim::Impl {
     char chunk[512];
     while (true) {
       pollfd p[2] = {{fd, POLLIN, 0}, {wake[0], POLLIN, 0}};
-      const int ready = poll(p, 2, buffer.empty() ? -1 : kRtuSilenceMs);
+      const int wait = buffer.empty()                              ? -1
+                       : RtuRequestLength(buffer) == kUntilSilence ? kRtuSilenceMs
+                                                                   : kRtuStallMs;
+      const int ready = poll(p, 2, wait);
       if (ready < 0) {
         if (errno == EINTR) continue;
         break;

@@ -72,4 +72,21 @@ grep -qi "illegal data address" <<<"$refused" || fail "no exception 02 for regis
 echo "ok  register 40000 refused"
 expect "still serving" 259 mbpoll "${tcp[@]}" -t 3 -r 60000 -c 1 127.0.0.1
 kill -0 "$pid" || fail "simulator died"
+
+# The executable's own options: another unit address and a one-shot fault on one register.
+mkfifo "$work/out2"
+"$sim" --tcp 0 --unit 7 --fault exception=6,fc=4,addr=32770,count=1 >"$work/out2" 2>>"$work/err" &
+pid2=$!
+exec 4<"$work/out2"
+read -r -t 20 -u 4 line2 || fail "no tcp line from the second simulator"
+port2="${line2##*:}"
+busy=$(mbpoll -m tcp -p "$port2" -a 7 -0 -1 -o 3 -t 3 -r 32770 -c 1 127.0.0.1 2>&1 || true)
+grep -qi "busy" <<<"$busy" || fail "no exception 06 from --fault: $busy"
+echo "ok  --fault answered exception 6 once"
+expect "--unit 7, fault used up" 42 mbpoll -m tcp -p "$port2" -a 7 -0 -1 -o 3 -t 3 -r 32770 -c 1 127.0.0.1
+kill "$pid2"
+wait "$pid2" || fail "second simulator did not end cleanly on SIGTERM"
+exec 4<&-
+if "$sim" --tcp 0 --fault bogus >/dev/null 2>&1; then fail "a bad --fault was accepted"; fi
+echo "ok  bad --fault refused"
 echo PASS
