@@ -272,7 +272,11 @@ void TForm1::BuildWindow() {
     Button2 = B("Save");
     Edit_id = E("", 8);
     Button3 = B("Save");
+    for (QWidget* w : {static_cast<QWidget*>(Combo_tcpCommand), static_cast<QWidget*>(Edit_ip),
+                       static_cast<QWidget*>(Edit_tcpPort), static_cast<QWidget*>(Edit_id)})
+      w->setMaximumWidth(220);
     auto* g = new QGridLayout(GroupBox1);
+    g->setColumnStretch(3, 1);
     g->addWidget(L("Select IP setting type:"), 0, 0);
     g->addWidget(Combo_tcpCommand, 0, 1);
     g->addWidget(L("IP to save in device:"), 1, 0);
@@ -569,7 +573,13 @@ void TForm1::WireHandlers() {
 // ---- shared helpers ----
 
 void TForm1::MemoAdd(const QString& line) {
-  memoPending_ << line;
+  // Some messages end in a carriage return of their own ("Error in CRC field\r"). The widget
+  // takes a lone CR for a line break, so kept it would add an empty line after the message when
+  // it ends a batch and none when it does not; the memo line is the text without it.
+  if (line.endsWith(QLatin1Char('\r')))
+    memoPending_ << line.chopped(1);
+  else
+    memoPending_ << line;
   if (!memoFlushQueued_) {
     memoFlushQueued_ = true;
     QTimer::singleShot(0, this, &TForm1::FlushMemo);

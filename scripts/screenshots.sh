@@ -1,0 +1,8 @@
+#!/usr/bin/env bash
+# Renders docs/main-settings.png and docs/main-quick.png: the main window under Xvfb, talking to
+# the simulated gateway.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+build="${1:-build/release}"
+cmake --build "$build" --target orvio_docshots
+xvfb-run -a -s "-screen 0 1280x960x24" "$build/tests/window/orvio_docshots" docs

@@ -1,0 +1,77 @@
+// Renders the main window's two pages with live data from the simulated gateway into PNG files
+// for the documentation. Usage: orvio_docshots OUTDIR (run under xvfb-run or offscreen).
+#include <QApplication>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QThread>
+#include <functional>
+
+#include "app/tfabout.h"
+#include "app/tform1.h"
+#include "sim/gateway_sim.h"
+
+namespace {
+void Pump(int ms) {
+  QElapsedTimer t;
+  t.start();
+  while (t.elapsed() < ms) {
+    QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
+    QThread::msleep(2);
+  }
+}
+
+bool WaitFor(const std::function<bool()>& cond, int ms) {
+  QElapsedTimer t;
+  t.start();
+  while (!cond() && t.elapsed() < ms) Pump(10);
+  return cond();
+}
+}  // namespace
+
+int main(int argc, char** argv) {
+  QApplication app(argc, argv);
+  QApplication::setApplicationName("Orvio");
+  const QString out = argc > 1 ? argv[1] : "docs";
+  QDir().mkpath(out);
+  orvio::sim::GatewaySim sim;
+  const int port = sim.StartTcp(0);
+  QDir tmp(QDir::tempPath());
+  orvio::TForm1 form(QDir::tempPath(), QDir::tempPath() + "/orvio-docshots.ini");
+  form.FAbout = new orvio::TFAbout(&form);
+  form.seam.messageBox = [](QWidget*, const QString&, const QString&, QMessageBox::Icon,
+                            QMessageBox::StandardButtons) { return QMessageBox::Yes; };
+  form.FormCreate();
+  form.resize(1180, 860);
+  form.show();
+  form.Edit_lanxp_ip->setText("127.0.0.1");
+  form.Edit_lanxp_port->setText(QString::number(port));
+  form.UD_eth_timeout->SetPosition(30);
+  form.Butt_connect_xportClick();
+  WaitFor([&] { return form.TcpConnected; }, 5000);
+  form.UD_modbusTimeout->SetPosition(300);
+  form.EditInputAddress->setText("32768");
+  form.EditInputCount->setText("8");
+  form.BitBtn3Click();
+  Pump(600);
+  form.BitBtn18Click();
+  Pump(14 * 350);
+  form.buttonReadModbusClick();
+  Pump(4000);
+  form.ScanActive = true;
+  for (const auto& meter : sim.Meters()) {
+    form.DecodeTelegram(meter.Telegram());
+    Pump(20);
+  }
+  form.ScanActive = false;
+  form.FlushMemo();
+  Pump(200);
+  form.PageControl1->setCurrentWidget(form.TabSheet2);
+  Pump(200);
+  form.grab().save(out + "/main-settings.png");
+  form.PageControl1->setCurrentWidget(form.TabSheet1);
+  Pump(200);
+  form.grab().save(out + "/main-quick.png");
+  form.close();
+  QFile::remove(QDir::tempPath() + "/orvio-docshots.ini");
+  return 0;
+}
