@@ -140,8 +140,8 @@ TEST_F(LineTest, SilenceForUnknownAddressesBadChecksumsAndBroadcasts) {
 
 struct SelectionRow {
   const char* name;
-  std::string id_bytes;
-  int man_lo, man_hi, version, medium;
+  const char* data;  // ID (BCD, least significant byte first, F = any digit), manufacturer,
+                     // version, medium
   std::vector<std::string> selected;
 };
 
@@ -149,56 +149,28 @@ class Selection : public LineTest, public ::testing::WithParamInterface<Selectio
 
 TEST_P(Selection, SelectsExactlyTheMatchingMeters) {
   const SelectionRow& row = GetParam();
-  const std::string answer = Select(row.id_bytes, row.man_lo, row.man_hi, row.version, row.medium);
+  std::string data;
+  ASSERT_TRUE(ParseHex(row.data, &data));
+  const std::string answer = line().Transact(LongFrame(0x53, 0xFD, 0x52, data));
   EXPECT_EQ(SelectedIds(), row.selected);
   EXPECT_EQ(answer, row.selected.empty() ? "" : kAck);
 }
 
+// clang-format off
 INSTANTIATE_TEST_SUITE_P(
     Rows, Selection,
     ::testing::Values(
-        SelectionRow{
-            "exact_id", Bytes({0x78, 0x56, 0x34, 0x12}), 0xFF, 0xFF, 0xFF, 0xFF, {"12345678"}},
-        SelectionRow{"last_digit_7",
-                     Bytes({0xF7, 0xFF, 0xFF, 0xFF}),
-                     0xFF,
-                     0xFF,
-                     0xFF,
-                     0xFF,
-                     {"21436587", "71436587"}},
-        SelectionRow{"all_but_most_significant_digit",
-                     Bytes({0x87, 0x65, 0x43, 0xF1}),
-                     0xFF,
-                     0xFF,
-                     0xFF,
-                     0xFF,
-                     {"21436587", "71436587"}},
-        SelectionRow{"most_significant_digit_decides",
-                     Bytes({0x87, 0x65, 0x43, 0x71}),
-                     0xFF,
-                     0xFF,
-                     0xFF,
-                     0xFF,
-                     {"71436587"}},
-        SelectionRow{"manufacturer_abb",
-                     Bytes({0xFF, 0xFF, 0xFF, 0xFF}),
-                     0x42,
-                     0x04,
-                     0xFF,
-                     0xFF,
-                     {"34567890"}},
-        SelectionRow{
-            "medium_gas", Bytes({0xFF, 0xFF, 0xFF, 0xFF}), 0xFF, 0xFF, 0xFF, 0x03, {"45678901"}},
-        SelectionRow{"version_and_medium",
-                     Bytes({0xFF, 0xFF, 0xFF, 0xFF}),
-                     0xFF,
-                     0xFF,
-                     0x1A,
-                     0x04,
-                     {"12345678"}},
-        SelectionRow{"wrong_version", Bytes({0x78, 0x56, 0x34, 0x12}), 0xFF, 0xFF, 0x01, 0xFF, {}},
-        SelectionRow{"no_such_id", Bytes({0x00, 0x00, 0x00, 0x99}), 0xFF, 0xFF, 0xFF, 0xFF, {}}),
+        SelectionRow{"exact_id",                       "78 56 34 12 FF FF FF FF", {"12345678"}},
+        SelectionRow{"last_digit_7",                   "F7 FF FF FF FF FF FF FF", {"21436587", "71436587"}},
+        SelectionRow{"all_but_most_significant_digit", "87 65 43 F1 FF FF FF FF", {"21436587", "71436587"}},
+        SelectionRow{"most_significant_digit_decides", "87 65 43 71 FF FF FF FF", {"71436587"}},
+        SelectionRow{"manufacturer_abb",               "FF FF FF FF 42 04 FF FF", {"34567890"}},
+        SelectionRow{"medium_gas",                     "FF FF FF FF FF FF FF 03", {"45678901"}},
+        SelectionRow{"version_and_medium",             "FF FF FF FF FF FF 1A 04", {"12345678"}},
+        SelectionRow{"wrong_version",                  "78 56 34 12 FF FF 01 FF", {}},
+        SelectionRow{"no_such_id",                     "00 00 00 99 FF FF FF FF", {}}),
     [](const auto& info) { return std::string(info.param.name); });
+// clang-format on
 
 TEST_F(LineTest, TheSelectedMeterAnswersAt253AndDeselectionEndsIt) {
   Select(Bytes({0x90, 0x78, 0x56, 0x34}));
