@@ -9,11 +9,10 @@ work=$(mktemp -d)
 mkfifo "$work/out"
 "$sim" --tcp 0 --rtu >"$work/out" 2>"$work/err" &
 pid=$!
+pids=("$pid")
 exec 3<"$work/out"
 cleanup() {
-  kill "$pid" 2>/dev/null || true
-  wait "$pid" 2>/dev/null || true
-  exec 3<&-
+  for p in "${pids[@]}"; do kill "$p" 2>/dev/null || true; wait "$p" 2>/dev/null || true; done
   rm -rf "$work"
 }
 trap cleanup EXIT
@@ -77,6 +76,7 @@ kill -0 "$pid" || fail "simulator died"
 mkfifo "$work/out2"
 "$sim" --tcp 0 --unit 7 --fault exception=6,fc=4,addr=32770,count=1 >"$work/out2" 2>>"$work/err" &
 pid2=$!
+pids+=("$pid2")
 exec 4<"$work/out2"
 read -r -t 20 -u 4 line2 || fail "no tcp line from the second simulator"
 port2="${line2##*:}"
@@ -89,4 +89,22 @@ wait "$pid2" || fail "second simulator did not end cleanly on SIGTERM"
 exec 4<&-
 if "$sim" --tcp 0 --fault bogus >/dev/null 2>&1; then fail "a bad --fault was accepted"; fi
 echo "ok  bad --fault refused"
+
+# A serial device: one end of a linked terminal pair made by socat, mbpoll on the other end.
+mkfifo "$work/socat"
+socat -d -d pty,raw,echo=0 pty,raw,echo=0 2>"$work/socat" &
+pids+=($!)
+exec 5<"$work/socat"
+ends=()
+while [ ${#ends[@]} -lt 2 ] && read -r -t 20 -u 5 l; do
+  [[ "$l" =~ PTY\ is\ (/dev/pts/[0-9]+) ]] && ends+=("${BASH_REMATCH[1]}")
+done
+[ ${#ends[@]} -eq 2 ] || fail "socat made no terminal pair"
+mkfifo "$work/out3"
+"$sim" --serial "${ends[0]}" --baud 19200 --parity E >"$work/out3" 2>>"$work/err" &
+pids+=($!)
+exec 6<"$work/out3"
+read -r -t 20 -u 6 line3 || fail "no rtu line for the serial device"
+[ "$line3" = "rtu ${ends[0]}" ] || fail "bad rtu line: $line3"
+expect "serial device 19200 8E1" 259 mbpoll -m rtu -b 19200 -P even -a 1 -0 -1 -o 3 -t 3 -r 60000 -c 1 "${ends[1]}"
 echo PASS
