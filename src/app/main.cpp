@@ -1,4 +1,5 @@
 #include <QApplication>
+#include <QFileInfo>
 #include <QSocketNotifier>
 #include <QTimer>
 #include <csignal>
@@ -21,7 +22,14 @@ int main(int argc, char** argv) {
   QApplication::setApplicationName("Orvio");
   QApplication::setApplicationDisplayName("Orvio");
 
-  orvio::TForm1 form;
+  // --settings FILE keeps the settings in another file than the one beside the executable (the
+  // demo run uses this so that a technician's own settings stay untouched).
+  QString settingsPath;
+  const QStringList args = QApplication::arguments();
+  for (int i = 1; i + 1 < args.size(); ++i)
+    if (args[i] == "--settings") settingsPath = QFileInfo(args[i + 1]).absoluteFilePath();
+
+  orvio::TForm1 form({}, settingsPath);
   form.FAbout = new orvio::TFAbout(&form);
   form.FormCreate();
 
@@ -52,8 +60,8 @@ int main(int argc, char** argv) {
   }
   form.show();
 
-  // --connect HOST:PORT connects the TCP link at start; --port NAME opens the serial port.
-  const QStringList args = QApplication::arguments();
+  // --connect HOST:PORT connects the TCP link at start; --port NAME opens the serial port;
+  // --port-name NAME only fills the port box.
   for (int i = 1; i + 1 < args.size(); ++i) {
     if (args[i] == "--connect") {
       const QString target = args[i + 1];
@@ -61,6 +69,8 @@ int main(int argc, char** argv) {
       form.Edit_lanxp_ip->setText(colon < 0 ? target : target.left(colon));
       if (colon >= 0) form.Edit_lanxp_port->setText(target.mid(colon + 1));
       QTimer::singleShot(0, &form, &orvio::TForm1::Butt_connect_xportClick);
+    } else if (args[i] == "--port-name") {
+      form.Combo_com2_name->setCurrentText(args[i + 1]);
     } else if (args[i] == "--port") {
       form.Combo_com2_name->setCurrentText(args[i + 1]);
       QTimer::singleShot(0, &form, [&form] {
