@@ -4,16 +4,15 @@
 # file of its own for the demo, so the settings beside the executable stay untouched.
 set -euo pipefail
 cd "$(dirname "$0")/.."
+scripts/install-deps.sh
 if [ -z "${DISPLAY:-}" ] && [ -z "${WAYLAND_DISPLAY:-}" ] && [ -z "${QT_QPA_PLATFORM:-}" ]; then
   cat >&2 <<MSG
 Orvio is a desktop program and this session has no display (DISPLAY is not set).
 Start it under a virtual display instead:
     xvfb-run -a -s "-screen 0 1280x960x24" scripts/run.sh
-(xvfb-run comes with the xvfb package, which scripts/install-deps.sh installs.)
 MSG
   exit 1
 fi
-scripts/install-deps.sh
 scripts/build.sh
 bin=build/release
 port="${ORVIO_SIM_PORT:-1502}"
