@@ -34,6 +34,7 @@ class QGroupBox;
 namespace orvio {
 
 class TFAbout;
+struct GatewayRequest;
 
 // The one seam through which the window asks the user: tests replace these to answer boxes and
 // file dialogs without a modal loop.
@@ -107,12 +108,14 @@ class TForm1 : public QMainWindow {
   // Device map
   int DeviceRecordSize = 28;
   uint8_t ActiveDeviceCount = 0;
-  uint8_t DeviceRecordIndex = 0;
+  int DeviceRecordIndex = 0;  // an 8-bit index would wrap past 255 records and never end
   bool VersionReadPending = false;
   bool DeviceListPending = false;
   int SelectedDeviceRow = 0;
   int SelectedDeviceAddress = -1;
   std::array<bool, 251> RowMarks{};  // rows 1..250
+  bool DeviceGridDoubleClicked = false;  // the next mouse-up marks every row
+  int ActivateRow = 0;                   // Activate All: row being activated
 
   // M-Bus network
   bool ScanActive = false;
@@ -373,6 +376,11 @@ class TForm1 : public QMainWindow {
   void AddRegisterRow(uint8_t hi, uint8_t lo, int row, int address);
 
   // ---- gateway configuration ----
+  // Sends a gateway request with the sender of its kind to the slave of UDmodbusAddress.
+  void SendGatewayRequest(const GatewayRequest& request);
+  // A configuration write: sets CommandPending, clears both buffers, sends, enables
+  // Timer_modbus (whose tick logs the answer and clears the flag).
+  void SendConfigurationCommand(const GatewayRequest& request);
   void BitBtn9Click();
   void BitBtn10Click();
   void BitBtn11Click();

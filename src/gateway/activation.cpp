@@ -1,21 +1,186 @@
-// Activation and deletion of devices in the gateway's map.
+// Activation and deletion of devices in the gateway's map, the local edits of GridDevices that
+// prepare the list, and Activate All with its retries.
+#include <exception>
+
 #include "app/tform1.h"
+#include "core/gateway/configuration.h"
+#include "core/gateway/device_map.h"
+#include "core/tables/device_table.h"
+#include "gateway/device_grid.h"
 
 namespace orvio {
 
-void TForm1::Activate1Click() {}
-void TForm1::ActivateAllinTable1Click() {}
-void TForm1::Removefromtable2Click() {}
-void TForm1::Delete1Click() {}
-void TForm1::DeleteAll1Click() {}
-void TForm1::Exclude2inputs1Click() {}
-void TForm1::checkActivateClick() {}
-void TForm1::checkDeleteClick() {}
-void TForm1::checkdeactivateInputsClick() {}
-void TForm1::BitBtn14Click() {}
-void TForm1::BitBtn19Click() {}
-void TForm1::BitBtn15Click() {}
-void TForm1::Butt_activateAllClick() {}
-void TForm1::Timer_activateAllTimer() {}
+namespace {
+
+// Buttons that would compete with Activate All for the link while it runs.
+std::vector<QPushButton*> ActivateAllButtons(TForm1& f) {
+  return {f.BitBtn19, f.buttonReadModbus, f.BitBtn22, f.BitBtn1,          f.BitBtn2,
+          f.BitBtn21, f.Button4,          f.BitBtn23, f.Butt_command_send};
+}
+
+void SetEnabled(const std::vector<QPushButton*>& buttons, bool on) {
+  for (QPushButton* b : buttons) b->setEnabled(on);
+}
+
+bool ConfirmDelete(TForm1& f, const char* question) {
+  return f.Box(&f, device_text::kDeleteCaption, question, QMessageBox::Warning,
+               QMessageBox::Yes | QMessageBox::No) == QMessageBox::Yes;
+}
+
+void StopActivateAll(TForm1& f) {
+  f.Timer_activateAll->Stop();
+  f.Butt_activateAll->setText(device_text::kActivateAllIdle);
+  SetEnabled(ActivateAllButtons(f), true);
+}
+
+// Sends the activation of ActivateRow; a row without a numeric address is reported and its
+// retries used up, so that the next tick moves on.
+void ActivateCurrentRow(TForm1& f) {
+  const auto address = DeviceAddressAt(*f.GridDevices, f.ActivateRow);
+  if (!address) {
+    f.MemoAdd(device_text::kAddressErrorAtRow + std::to_string(f.ActivateRow));
+    f.RetryCount = f.UD_retry->Position();
+    return;
+  }
+  f.SendGatewayRequest(ActivateRequest(static_cast<uint8_t>(*address)));
+  f.MemoAdd(QString(device_text::kActivating) +
+            f.GridDevices->CellText(kDeviceAddressColumn, f.ActivateRow));
+}
+
+}  // namespace
+
+// ---- the hidden operation switches: checking one unchecks the other two ----
+
+void TForm1::checkActivateClick() {
+  if (!checkActivate->isChecked()) return;
+  checkDelete->setChecked(false);
+  checkdeactivateInputs->setChecked(false);
+}
+
+void TForm1::checkDeleteClick() {
+  if (!checkDelete->isChecked()) return;
+  checkActivate->setChecked(false);
+  checkdeactivateInputs->setChecked(false);
+}
+
+void TForm1::checkdeactivateInputsClick() {
+  if (!checkdeactivateInputs->isChecked()) return;
+  checkActivate->setChecked(false);
+  checkDelete->setChecked(false);
+}
+
+void TForm1::BitBtn14Click() {
+  const bool activate = checkActivate->isChecked();
+  const bool del = checkDelete->isChecked();
+  const bool inputs = checkdeactivateInputs->isChecked();
+  if (!activate && !del && !inputs) return;
+  if (SelectedDeviceAddress < 0 || !LinkOpen()) return;
+  ClearBuffersAndPurge();
+  Timer_free_command->SetInterval(UD_timeout->Position());
+  for (const GatewayRequest& request :
+       WriteModbusRequests(activate, del, inputs, static_cast<uint8_t>(SelectedDeviceAddress)))
+    SendGatewayRequest(request);
+  Timer_free_command->Start();
+}
+
+// ---- popup menu of GridDevices ----
+
+void TForm1::Activate1Click() {
+  checkActivate->setChecked(true);
+  checkActivateClick();
+  BitBtn14Click();
+}
+
+void TForm1::Delete1Click() {
+  if (!ConfirmDelete(*this, device_text::kDeleteQuestion)) return;
+  checkDelete->setChecked(true);
+  checkDeleteClick();
+  checkActivate->setChecked(false);
+  BitBtn14Click();
+}
+
+void TForm1::Exclude2inputs1Click() {
+  checkDelete->setChecked(false);
+  checkActivate->setChecked(false);
+  checkdeactivateInputs->setChecked(true);
+  checkdeactivateInputsClick();
+  BitBtn14Click();
+}
+
+void TForm1::DeleteAll1Click() {
+  if (!SerialOpen) return;
+  SerialRxBuffer.clear();
+  Comm2->Purge();
+  if (!ConfirmDelete(*this, device_text::kDeleteAllQuestion)) return;
+  Timer_free_command->SetInterval(UD_timeout->Position());
+  SendGatewayRequest(DeleteAllRequest());
+  Timer_free_command->Start();
+}
+
+void TForm1::Removefromtable2Click() {
+  if (RemoveDeviceRow(*GridDevices, SelectedDeviceRow)) RepaintDeviceGrid(*this);
+}
+
+void TForm1::ActivateAllinTable1Click() { Butt_activateAllClick(); }
+
+// ---- buttons of the "Quick read/write" page ----
+
+void TForm1::BitBtn15Click() {
+  try {
+    CopyMbusTableToDevices(*gridLoops, *GridDevices);
+  } catch (const std::exception& e) {
+    MemoAdd(std::string(device_text::kClearTableException) + e.what());
+  }
+  RepaintDeviceGrid(*this);
+}
+
+void TForm1::BitBtn19Click() {
+  if (!SearchAndActivateAddressOk(Edit_address->text().toStdString())) {
+    MemoAdd(QString(gateway_text::kInvalidAddress));
+    return;
+  }
+  if (!CheckLink()) return;
+  SendConfigurationCommand(SearchAndActivateRequest());
+}
+
+void TForm1::Butt_activateAllClick() {
+  if (!CheckLink()) return;
+  if (Butt_activateAll->text() == device_text::kActivateAllRunning) {
+    StopActivateAll(*this);
+    return;
+  }
+  if (!HasDevicesToActivate(*GridDevices)) return;
+  Butt_activateAll->setText(device_text::kActivateAllRunning);
+  SetEnabled(ActivateAllButtons(*this), false);
+  RetryCount = 0;
+  ActivateRow = 1;
+  Timer_activateAll->SetInterval(UD_timeout->Position());
+  ClearBuffersAndPurge();
+  if (DeviceAddressAt(*GridDevices, ActivateRow)) ActivateCurrentRow(*this);
+  Timer_activateAll->Start();
+}
+
+void TForm1::Timer_activateAllTimer() {
+  Timer_activateAll->Stop();
+  const ByteString answer = TakeAnswer();
+  const bool failed =
+      ActivateAnswerFailed(answer, static_cast<uint8_t>(UDmodbusAddress->Position()));
+  MemoAdd(ActivateReceivedLine(answer));
+  // A row is tried at most retries + 1 times; a success moves on at once.
+  if (failed) ++RetryCount;
+  if (!failed || RetryCount > UD_retry->Position()) {
+    ++ActivateRow;
+    RetryCount = 0;
+  }
+  if (ActivateRow > GridDevices->rowCount() - 1) {
+    MemoAdd(QString(device_text::kActivationFinished));
+    StopActivateAll(*this);
+    return;
+  }
+  ClearBuffersAndPurge();
+  Timer_activateAll->SetInterval(UD_timeout->Position());
+  ActivateCurrentRow(*this);
+  Timer_activateAll->Start();
+}
 
 }  // namespace orvio

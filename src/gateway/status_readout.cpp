@@ -1,9 +1,36 @@
-// Status readout of the gateway.
+// Status readout of the gateway: fourteen request/answer steps on Timer_status, one per tick.
+#include "core/gateway/status_readout.h"
+
 #include "app/tform1.h"
 
 namespace orvio {
 
-void TForm1::BitBtn18Click() {}
-void TForm1::Timer_statusTimer() {}
+void TForm1::BitBtn18Click() {
+  if (!CheckLink()) return;
+  ClearBuffersAndPurge();
+  StatusStep = 1;
+  SendGatewayRequest(StatusStepAt(StatusStep)->request);
+  Timer_status->SetInterval(UD_modbusTimeout->Position());
+  Timer_status->Start();
+}
+
+void TForm1::Timer_statusTimer() {
+  Timer_status->Stop();
+  const ByteString answer = TakeAnswer();
+  const StatusStepSpec* step = StatusStepAt(StatusStep);
+  if (step && !answer.empty()) {
+    const AnswerCheck check = ValidateAnswer(answer, step->check);
+    const StatusLines out = step->build(answer, check);
+    MemoAddLines(out.lines);
+    if (out.activeDeviceCount) ActiveDeviceCount = static_cast<uint8_t>(*out.activeDeviceCount);
+  }
+  MemoAdd(StatusUnmdLine(answer));
+  ++StatusStep;
+  ClearBuffersAndPurge();
+  const StatusStepSpec* next = StatusStepAt(StatusStep);
+  if (!next) return;  // all fourteen steps done
+  SendGatewayRequest(next->request);
+  Timer_status->Start();
+}
 
 }  // namespace orvio

@@ -304,6 +304,13 @@ TEST(GatewayDeviceMap, AddressTexts) {
   }
 }
 
+TEST(GatewayDeviceMap, ActivateAllReceivedLine) {
+  EXPECT_EQ(ActivateReceivedLine(""), "RCVD:");
+  EXPECT_EQ(ActivateReceivedLine(std::string("\x01\x06\x00\x00\x00\x0C\x89\xCF", 8)),
+            "RCVD: 01 06 00 00 00 0C 89 CF");
+  EXPECT_EQ(ActivateReceivedLine(std::string("\x01\x86\x04\xC3\xA2", 5)), "RCVD: 01 86 04 C3 A2");
+}
+
 TEST(GatewayDeviceMap, ActivateAllAnswer) {
   auto bytes = [](std::initializer_list<int> v) {
     ByteString out;

@@ -171,6 +171,21 @@ TEST(GatewayStatus, IdentificationText) {
       RunStep(6, WithModbusCrc(Bytes({0, 0x2B, 0x0E, 2, 1, 0, 0, 1, 0, 1, 'Z'}))).lines.empty());
 }
 
+// The status tick's raw-answer line puts one blank before each byte.
+TEST(GatewayStatus, UnmdLine) {
+  const struct {
+    const char* name;
+    ByteString answer;
+    const char* line;
+  } kRows[] = {
+      {"empty", {}, "UNMD:"},
+      {"one_byte", Bytes({0x00}), "UNMD: 00"},
+      {"register_answer", Bytes({0x01, 0x04, 0x02, 0x0A, 0x05, 0xFB, 0x93}),
+       "UNMD: 01 04 02 0A 05 FB 93"},
+  };
+  for (const auto& row : kRows) EXPECT_EQ(StatusUnmdLine(row.answer), row.line) << row.name;
+}
+
 TEST(GatewayStatus, ActiveDeviceSlots) {
   struct Row {
     const char* name;

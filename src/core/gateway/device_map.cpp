@@ -1,6 +1,7 @@
 #include "core/gateway/device_map.h"
 
 #include "core/gateway/configuration.h"
+#include "core/gateway/status_readout.h"
 #include "core/mbus/number_format.h"
 
 namespace orvio {
@@ -257,5 +258,7 @@ bool ActivateAnswerFailed(std::string_view answer, uint8_t slave) {
   return answer.size() < 2 || ByteAt(answer, 0) != slave ||
          ByteAt(answer, 1) != reg::kFnWriteSingle || answer.size() == kExceptionAnswerSize;
 }
+
+std::string ActivateReceivedLine(std::string_view answer) { return "RCVD:" + BlankHex(answer); }
 
 }  // namespace orvio

@@ -97,7 +97,6 @@ using DeviceRowCells = std::array<std::string, kDeviceColumns>;
 // Values are scaled by the multiplier and written with 8 significant digits and 3 decimals.
 DeviceRowCells DeviceRow(const TModbusDevice& d, int recordSize, char decimalSeparator = '.');
 
-
 // ---- Activation and deletion (write single register, value 0:lo) -----------------------------
 GatewayRequest ActivateRequest(uint8_t address);       // register 0
 GatewayRequest DeleteRequest(uint8_t address);         // register 1
@@ -117,5 +116,7 @@ std::optional<int> ParseDeviceAddress(std::string_view cell);
 // One Activate All answer (taken, RTU form, CRC not checked): failed when empty, from another
 // unit address, not function 6, or 5 bytes long (an exception answer).
 bool ActivateAnswerFailed(std::string_view answer, uint8_t slave);
+// "RCVD:" and the answer with one blank before each byte (" 01 06"); "RCVD:" alone when empty.
+std::string ActivateReceivedLine(std::string_view answer);
 
 }  // namespace orvio

@@ -132,6 +132,21 @@ const StatusStepSpec* StatusStepAt(int step) {
   return &StatusSteps()[static_cast<size_t>(step - 1)];
 }
 
+std::string BlankHex(std::string_view bytes) {
+  static constexpr char kDigits[] = "0123456789ABCDEF";
+  std::string out;
+  out.reserve(bytes.size() * 3);
+  for (size_t i = 0; i < bytes.size(); ++i) {
+    const uint8_t b = ByteAt(bytes, i);
+    out.push_back(' ');
+    out.push_back(kDigits[b >> 4]);
+    out.push_back(kDigits[b & 0x0F]);
+  }
+  return out;
+}
+
+std::string StatusUnmdLine(std::string_view answer) { return "UNMD:" + BlankHex(answer); }
+
 std::string IdentificationText(std::string_view answer) {
   // unit, 2B, 0E, code, conformity, more follows, next object id, then the object list (count,
   // id, length, value) shown from its count on, without the last three bytes of the answer.

@@ -35,6 +35,12 @@ const std::array<StatusStepSpec, kStatusStepCount>& StatusSteps();
 // The step's entry; nullptr outside 1..14 (the readout has ended).
 const StatusStepSpec* StatusStepAt(int step);
 
+// One blank before each byte's two upper-case hex digits (" 01 03"): the form of the status
+// readout's "UNMD:" lines and of Activate All's "RCVD:" lines.
+std::string BlankHex(std::string_view bytes);
+// "UNMD:" and the answer in that form; "UNMD:" alone for an empty answer.
+std::string StatusUnmdLine(std::string_view answer);
+
 // Device identification text: the answer's 8th byte up to and including the 4th byte from the
 // end (length - 10 bytes, empty below 11 bytes); bytes below 31 become one blank each.
 std::string IdentificationText(std::string_view answer);
