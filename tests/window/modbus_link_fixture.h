@@ -1,0 +1,103 @@
+// The real window talking Modbus to the in-process gateway simulator, once over loopback TCP and
+// once over the simulator's pseudo-terminal (Modbus RTU). Test suites derived from ModbusLinkTest
+// run every case over both links.
+#pragma once
+
+#include <QFile>
+#include <chrono>
+#include <string>
+
+#include "harness.h"
+#include "sim/gateway_sim.h"
+
+namespace orvio::test {
+
+enum class Link { kTcp, kRtu };
+
+inline std::string LinkName(const ::testing::TestParamInfo<Link>& info) {
+  return info.param == Link::kTcp ? "Tcp" : "Rtu";
+}
+
+// Bytes from spaced hex ("01 04 00 64").
+inline ByteString Hex(const char* text) { return *ParseHexBytes(text); }
+
+inline QString ReadWhole(const QString& path) {
+  QFile f(path);
+  if (!f.open(QIODevice::ReadOnly)) return {};
+  return QString::fromLatin1(f.readAll());
+}
+
+class ModbusLinkTest : public WindowTest, public ::testing::WithParamInterface<Link> {
+ protected:
+  sim::GatewaySim sim;
+
+  // Short enough to keep the suite quick, long enough for a loaded machine to answer.
+  static constexpr int kModbusTimeoutMs = 300;
+
+  bool Tcp() const { return GetParam() == Link::kTcp; }
+
+  void SetUp() override {
+    WindowTest::SetUp();
+    MakeForm();
+    form->UD_modbusTimeout->SetPosition(kModbusTimeoutMs);
+    if (Tcp()) {
+      const int port = sim.StartTcp(0);
+      ASSERT_GT(port, 0);
+      ConnectTcp(static_cast<quint16>(port));
+    } else {
+      const std::string path = sim.StartRtu();
+      ASSERT_FALSE(path.empty());
+      OpenSerial(QString::fromStdString(path));
+    }
+    // Registers 100 and 101 answer 0x000A and 0x01FF.
+    sim.SetInputRegister(100, 0x000A);
+    sim.SetInputRegister(101, 0x01FF);
+    form->MemoClear();
+    sim.ClearRequests();
+  }
+
+  void TearDown() override {
+    WindowTest::TearDown();
+    sim.Stop();
+  }
+
+  // The request as it went on the wire of the link under test: an RTU frame is compared whole,
+  // a TCP frame gets its MBAP header from the transaction id.
+  ByteString Wire(uint16_t transactionId, const char* rtuBody, const char* rtuCrc) const {
+    const ByteString body = Hex(rtuBody);
+    if (!Tcp()) return body + Hex(rtuCrc);
+    ByteString mbap;
+    mbap += static_cast<char>(transactionId >> 8);
+    mbap += static_cast<char>(transactionId & 0xFF);
+    mbap += std::string(2, '\0');
+    mbap += static_cast<char>(body.size() >> 8);
+    mbap += static_cast<char>(body.size() & 0xFF);
+    return mbap + body;
+  }
+
+  // Fills the read controls and presses "Read registers".
+  void Read(const QString& first, const QString& count) {
+    form->EditInputAddress->setText(first);
+    form->EditInputCount->setText(count);
+    form->BitBtn3->click();
+  }
+
+  int UnmdLines() {
+    int n = 0;
+    for (const QString& l : Memo())
+      if (l.startsWith("UNMD:")) ++n;
+    return n;
+  }
+  // Waits until the collector has written its n-th "UNMD:" line.
+  bool WaitUnmd(int n = 1) {
+    return WaitFor([&] { return UnmdLines() >= n; });
+  }
+
+  // Lets more than one answer time-out pass (to show that nothing happens).
+  void PassTimeout() { Pump(kModbusTimeoutMs * 2); }
+
+  QString Cell(int col, int row) { return form->gridInputRegisters->CellText(col, row); }
+  int Rows() { return form->gridInputRegisters->RowCount(); }
+};
+
+}  // namespace orvio::test
