@@ -5,6 +5,7 @@
 
 #include <QFile>
 #include <chrono>
+#include <ctime>
 #include <string>
 
 #include "harness.h"
@@ -20,6 +21,19 @@ inline std::string LinkName(const ::testing::TestParamInfo<Link>& info) {
 
 // Bytes from spaced hex ("01 04 00 64").
 inline ByteString Hex(const char* text) { return *ParseHexBytes(text); }
+
+// A known local time for the date/time write: Friday 15 March 2024, 13:45:30.
+inline std::tm FixedClock() {
+  std::tm t{};
+  t.tm_year = 124;
+  t.tm_mon = 2;
+  t.tm_mday = 15;
+  t.tm_hour = 13;
+  t.tm_min = 45;
+  t.tm_sec = 30;
+  t.tm_wday = 5;
+  return t;
+}
 
 inline QString ReadWhole(const QString& path) {
   QFile f(path);

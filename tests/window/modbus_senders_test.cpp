@@ -15,19 +15,6 @@ struct SenderRow {
   const char* sentPrefix;
 };
 
-// Friday 15 March 2024, 13:45:30.
-std::tm Clock() {
-  std::tm t{};
-  t.tm_year = 124;
-  t.tm_mon = 2;
-  t.tm_mday = 15;
-  t.tm_hour = 13;
-  t.tm_min = 45;
-  t.tm_sec = 30;
-  t.tm_wday = 5;
-  return t;
-}
-
 const SenderRow kSenders[] = {
     {"read_holding", [](TForm1& f) { f.SendReadHoldingRegisters(1, 3, 3); }, "01 03 00 03 00 03",
      "F5 CB", "SENT:"},
@@ -52,7 +39,7 @@ class Senders : public ModbusLinkTest {
  protected:
   void SetUp() override {
     ModbusLinkTest::SetUp();
-    form->seam.localNow = [] { return Clock(); };
+    form->seam.localNow = [] { return FixedClock(); };
   }
 };
 
