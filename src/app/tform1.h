@@ -70,7 +70,8 @@ class TForm1 : public QMainWindow {
   UiSeam seam;
 
   // ---- helpers shared by every subsystem ----
-  // Adds one line to the trace memo. Lines are handed to the widget once per event-loop pass.
+  // Adds one line to the trace memo. Lines reach the widget together, at most 20 ms after the
+  // first of them (MemoLines and FlushMemo take them at once).
   void MemoAdd(const QString& line);
   void MemoAdd(const std::string& line) { MemoAdd(QString::fromStdString(line)); }
   void MemoAddLines(const std::vector<std::string>& lines);
@@ -107,7 +108,7 @@ class TForm1 : public QMainWindow {
 
   // Device map
   int DeviceRecordSize = 28;
-  uint8_t ActiveDeviceCount = 0;
+  int ActiveDeviceCount = 0;  // 1 bits of the 256-bit bitmap; a byte would wrap all-set to 0
   int DeviceRecordIndex = 0;  // an 8-bit index would wrap past 255 records and never end
   bool VersionReadPending = false;
   bool DeviceListPending = false;

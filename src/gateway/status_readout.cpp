@@ -22,7 +22,7 @@ void TForm1::Timer_statusTimer() {
     const AnswerCheck check = ValidateAnswer(answer, step->check);
     const StatusLines out = step->build(answer, check);
     MemoAddLines(out.lines);
-    if (out.activeDeviceCount) ActiveDeviceCount = static_cast<uint8_t>(*out.activeDeviceCount);
+    if (out.activeDeviceCount) ActiveDeviceCount = *out.activeDeviceCount;
   }
   MemoAdd(StatusUnmdLine(answer));
   ++StatusStep;

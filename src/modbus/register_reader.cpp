@@ -85,7 +85,7 @@ void TForm1::DecodeRegisterTable(const ByteString& answer, RegisterTableMode mod
     return;
   }
   const RegisterBitmap bitmap = BitmapOfRegisters(regs);
-  ActiveDeviceCount = static_cast<uint8_t>(bitmap.ones);
+  ActiveDeviceCount = bitmap.ones;
   MemoAdd(bitmap.hexText);
 }
 
