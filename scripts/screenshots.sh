@@ -5,4 +5,4 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 build="${1:-build/release}"
 cmake --build "$build" --target orvio_docshots
-xvfb-run -a -s "-screen 0 1280x960x24" "$build/tests/window/orvio_docshots" docs
+xvfb-run -a -s "-screen 0 1280x960x24" "$build/tests/window/orvio_docshots" "$PWD/docs"

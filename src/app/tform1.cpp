@@ -572,6 +572,10 @@ void TForm1::WireHandlers() {
 
 // ---- shared helpers ----
 
+namespace {
+constexpr int kMemoFlushMs = 20;  // the longest a trace line waits for the widget
+}  // namespace
+
 void TForm1::MemoAdd(const QString& line) {
   // Some messages end in a carriage return of their own ("Error in CRC field\r"). The widget
   // takes a lone CR for a line break, so kept it would add an empty line after the message when
@@ -582,7 +586,10 @@ void TForm1::MemoAdd(const QString& line) {
     memoPending_ << line;
   if (!memoFlushQueued_) {
     memoFlushQueued_ = true;
-    QTimer::singleShot(0, this, &TForm1::FlushMemo);
+    // Lines written within a short while go to the widget together: every hand-over lays out
+    // and repaints the memo, and a busy session writes a line or two per event-loop pass.
+    // MemoLines() and the log save take pending lines at once.
+    QTimer::singleShot(kMemoFlushMs, this, &TForm1::FlushMemo);
   }
 }
 
@@ -594,11 +601,17 @@ void TForm1::FlushMemo() {
   memoFlushQueued_ = false;
   if (memoPending_.isEmpty()) return;
   // One call per batch: laying out each line separately is what makes long sessions slow.
+  // The view follows the end while it is there; a user reading further up is not moved.
   QScrollBar* bar = Memo_current->verticalScrollBar();
-  bool atEnd = bar->value() == bar->maximum();
+  const bool atEnd = bar->value() >= bar->maximum();
   Memo_current->appendPlainText(memoPending_.join('\n'));
   memoPending_.clear();
-  if (atEnd) bar->setValue(bar->maximum());
+  if (atEnd) {
+    QTextCursor end(Memo_current->document());
+    end.movePosition(QTextCursor::End);
+    Memo_current->setTextCursor(end);
+    Memo_current->ensureCursorVisible();
+  }
 }
 
 QStringList TForm1::MemoLines() {

@@ -8,6 +8,7 @@
 #include <QDir>
 #include <QFile>
 #include <QProcess>
+#include <QScrollBar>
 #include <QTcpServer>
 #include <QTcpSocket>
 #include <QtTest/QTest>
@@ -521,6 +522,33 @@ TEST_F(TcpTest, ClosingWithBothLinksOpenClosesBoth) {
   form->close();
   EXPECT_FALSE(form->SerialOpen);
   EXPECT_FALSE(form->TcpConnected);
+}
+
+}  // namespace
+}  // namespace orvio::test
+
+namespace orvio::test {
+namespace {
+
+using MemoTest = WindowTest;
+
+TEST_F(MemoTest, TheViewFollowsNewLinesWhileAtTheEnd) {
+  MakeForm();
+  form->show();
+  for (int batch = 0; batch < 5; ++batch) {
+    for (int i = 0; i < 100; ++i) form->MemoAdd(QString("line %1 %2").arg(batch).arg(i));
+    Pump(50);
+  }
+  QScrollBar* bar = form->Memo_current->verticalScrollBar();
+  EXPECT_GT(bar->maximum(), 0);
+  EXPECT_EQ(bar->value(), bar->maximum());
+  EXPECT_EQ(form->MemoLines().size(), 500);
+  EXPECT_EQ(form->MemoLines().last(), "line 4 99");
+  // A user reading further up stays where they are.
+  bar->setValue(0);
+  form->MemoAdd(QStringLiteral("one more"));
+  Pump(50);
+  EXPECT_EQ(bar->value(), 0);
 }
 
 }  // namespace
