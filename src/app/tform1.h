@@ -128,7 +128,10 @@ class TForm1 : public QMainWindow {
   int SelectedMbusAddress = 0;
   int SelectedMbusRow = 0;
   int RetryCount = 0;
-  int ScanAddress = 0;
+  int ScanAddress = 0;  // int, not 8 bits: a scan to 255 ends after 255 instead of wrapping to 0
+  bool AnswerStage = false;     // false: answer status awaited; true: answer bytes awaited
+  int AnswerRegisterCount = 0;  // registers of the tunnel block to read for the answer
+  int ChangeAllRow = 0;         // row of "Set all Primary addresses"; STOP puts it past the end
 
   // ---- controls ----
   QTabWidget* PageControl1;
@@ -468,6 +471,10 @@ class TForm1 : public QMainWindow {
   void Timer_changePrimaryAllTimer();
   // Decodes a telegram into the memo, GridFullTelegram and gridLoops; returns success.
   bool DecodeTelegram(const ByteString& telegram);
+  // Tunnel transaction: writes an M-Bus telegram to the tunnel block of unit UDmodbusAddress.
+  void SendTunnelTelegram(const ByteString& telegram);
+  // A scan or a one-meter request holds the tunnel (its flags set or one of its timers armed).
+  bool TunnelBusy() const;
 
  protected:
   void closeEvent(QCloseEvent* e) override;

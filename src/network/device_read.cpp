@@ -1,10 +1,50 @@
 // Single device read and the real-address listing.
 #include "app/tform1.h"
+#include "core/gateway/real_addresses.h"
+#include "core/gateway/register_map.h"
+#include "core/mbus/requests.h"
 
 namespace orvio {
 
-void TForm1::Read1Click() {}
-void TForm1::BitBtn22Click() {}
-void TForm1::RealAddressListing(const ByteString&) {}
+namespace {
+// Primary addresses are one byte: a larger Addr cell would be cut to the wrong meter's address.
+constexpr int kMaxPrimaryAddress = 255;
+}  // namespace
+
+void TForm1::Read1Click() {
+  if (!CheckLink()) return;
+  if (SelectedMbusAddress < 0 || SelectedMbusAddress > kMaxPrimaryAddress) {
+    MemoAdd(QStringLiteral("Not a valid device selected..."));
+    return;
+  }
+  // A scan or another read holds the tunnel: a second transaction would take its answers.
+  if (TunnelBusy()) return;
+  ScanActive = false;
+  SingleReadActive = true;
+  KeepRawAnswer = false;
+  Timer_mbus->SetInterval(UD_timeout->Position());
+  Timer_mbusRespond->SetInterval(UD_modbusTimeout->Position());
+  RetryCount = 0;
+  ClearBuffers();
+  // The first request is always 0x7B; repeats follow "0x5B" (outcome step of the transaction).
+  SendTunnelTelegram(ReqUd2Frame(static_cast<uint8_t>(SelectedMbusAddress)));
+  Timer_mbus->Start();
+}
+
+void TForm1::BitBtn22Click() {
+  if (!CheckLink()) return;
+  ClearBuffersAndPurge();
+  CommandPending = true;
+  VersionReadPending = false;
+  DeviceListPending = false;
+  SendReadInputRegisters(static_cast<uint8_t>(UDmodbusAddress->Position()), reg::kRealAddresses,
+                         reg::kRealAddressCount);
+  Timer_free_command->SetInterval(UD_modbusTimeout->Position());
+  Timer_free_command->Start();
+}
+
+void TForm1::RealAddressListing(const ByteString& answer) {
+  MemoAddLines(RealAddressLines(answer, ValidateAnswer(answer)));
+}
 
 }  // namespace orvio
