@@ -1,7 +1,10 @@
-// Table files: the text written for a grid, the proposed names, the whole-or-nothing write.
+// Table files: the text written for a grid, the proposed names, the whole-or-nothing write, and
+// the two readers (M-Bus device table load, activated-device table import).
 #include "core/tables/table_file.h"
 
 #include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include <filesystem>
 #include <fstream>
@@ -142,6 +145,319 @@ TEST(WriteTableFile, BinaryContentsKept) {
   const std::string bytes("a\0b\xFF;\r\n", 7);
   ASSERT_TRUE(WriteTableFile(file.string(), bytes));
   EXPECT_EQ(ReadFile(file), bytes);
+}
+
+// ---- reading ----
+
+std::vector<std::string> Lines(std::initializer_list<const char*> lines) {
+  return {lines.begin(), lines.end()};
+}
+
+struct SplitRow {
+  const char* name;
+  std::string text;
+  std::vector<std::string> lines;
+};
+
+const SplitRow kSplitRows[] = {
+    {"empty_text_no_lines", "", {}},
+    {"crlf_closes_last_line", "a;\r\nb;\r\n", {"a;", "b;"}},
+    {"lf_only", "a;\nb;\n", {"a;", "b;"}},
+    {"lone_cr", "a;\rb;", {"a;", "b;"}},
+    {"no_final_break", "a;\r\nb;", {"a;", "b;"}},
+    {"blank_lines_kept", "\r\n\r\nx", {"", "", "x"}},
+    {"cr_cr_lf_is_two_breaks", "a\r\r\nb", {"a", "", "b"}},
+};
+
+class SplitTable : public ::testing::TestWithParam<SplitRow> {};
+
+TEST_P(SplitTable, Lines) { EXPECT_EQ(SplitTableLines(GetParam().text), GetParam().lines); }
+
+INSTANTIATE_TEST_SUITE_P(Rows, SplitTable, ::testing::ValuesIn(kSplitRows),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+struct FieldsRow {
+  const char* name;
+  const char* line;
+  MbusTableRow fields;
+};
+
+const std::string k50(50, 'x');
+
+const FieldsRow kFieldsRows[] = {
+    {"eight_fields", "1;2;3;4;5;6;7;8;", {"1", "2", "3", "4", "5", "6", "7", "8"}},
+    {"two_fields_rest_empty", "12345678;5;", {"12345678", "5", "", "", "", "", "", ""}},
+    {"text_after_last_semicolon_dropped", "a;b;tail", {"a", "b", "", "", "", "", "", ""}},
+    {"no_semicolon_no_field", "just text", {"", "", "", "", "", "", "", ""}},
+    {"blanks_kept", " a ; ;", {" a ", " ", "", "", "", "", "", ""}},
+    {"line_of_semicolons", ";;;;;;;;", {"", "", "", "", "", "", "", ""}},
+};
+
+class FieldsTable : public ::testing::TestWithParam<FieldsRow> {};
+
+TEST_P(FieldsTable, OneLine) {
+  const MbusTableRows read = ReadMbusTableRows({GetParam().line});
+  EXPECT_FALSE(read.tooManyFields);
+  ASSERT_EQ(read.rows.size(), 1u);
+  EXPECT_EQ(read.rows[0], GetParam().fields);
+}
+
+INSTANTIATE_TEST_SUITE_P(Rows, FieldsTable, ::testing::ValuesIn(kFieldsRows),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+TEST(ReadMbusTableRows, FieldsAreCutToFiftyCharactersWithoutSplittingUtf8) {
+  const std::string threeBytes = "\xE2\x82\xAC";  // EURO SIGN
+  std::string euros;
+  for (int i = 0; i < 60; ++i) euros += threeBytes;
+  const MbusTableRows read = ReadMbusTableRows(
+      {std::string(70, 'y') + ";" + euros + ";" + std::string(49, 'z') + "m" + "\xC2\xB3" + ";"});
+  ASSERT_EQ(read.rows.size(), 1u);
+  EXPECT_EQ(read.rows[0][0], std::string(50, 'y'));
+  EXPECT_EQ(read.rows[0][1].size(), 150u);  // 50 whole characters of three bytes
+  EXPECT_EQ(read.rows[0][2], std::string(49, 'z') + "m");
+}
+
+TEST(ReadMbusTableRows, HugeLineWithoutSemicolonIsNoField) {
+  const MbusTableRows read = ReadMbusTableRows({std::string(4'000'000, 'q') + ";"});
+  ASSERT_EQ(read.rows.size(), 1u);
+  EXPECT_EQ(read.rows[0][0], std::string(50, 'q'));
+}
+
+TEST(ReadMbusTableRows, NinthSemicolonStopsBeforeThatLine) {
+  const MbusTableRows read =
+      ReadMbusTableRows(Lines({"a;b;c;d;e;f;g;h;", "1;2;3;4;5;6;7;8;9;", "never;read;"}));
+  EXPECT_TRUE(read.tooManyFields);
+  ASSERT_EQ(read.rows.size(), 1u);
+  EXPECT_EQ(read.rows[0][7], "h");
+}
+
+TEST(ReadMbusTableRows, NinthFieldWithoutClosingSemicolonIsDropped) {
+  const MbusTableRows read = ReadMbusTableRows({"1;2;3;4;5;6;7;8;extra"});
+  EXPECT_FALSE(read.tooManyFields);
+  ASSERT_EQ(read.rows.size(), 1u);
+}
+
+TEST(ReadMbusTableRows, ShortLineDoesNotInheritThePreviousLine) {
+  const MbusTableRows read = ReadMbusTableRows(Lines({"1;2;3;4;5;6;7;8;", "ID9;9;"}));
+  ASSERT_EQ(read.rows.size(), 2u);
+  EXPECT_EQ(read.rows[1], (MbusTableRow{"ID9", "9", "", "", "", "", "", ""}));
+}
+
+// Table contents as rows of cells, header included.
+std::vector<std::vector<std::string>> Contents(const TextGrid& grid) {
+  std::vector<std::vector<std::string>> rows;
+  for (int r = 0; r < grid.RowCount(); ++r) {
+    rows.emplace_back();
+    for (int c = 0; c < grid.ColCount(); ++c) rows.back().push_back(grid.Cell(c, r));
+  }
+  return rows;
+}
+
+MemoryGrid FilledMbusTable(const std::vector<MbusTableRow>& meters) {
+  MemoryGrid grid = MbusTable();
+  grid.SetRowCount(static_cast<int>(meters.size()) + 2);
+  for (size_t r = 0; r < meters.size(); ++r)
+    for (int c = 0; c < 8; ++c) grid.SetCell(c, static_cast<int>(r) + 1, meters[r][c]);
+  return grid;
+}
+
+struct RoundTripRow {
+  const char* name;
+  std::vector<MbusTableRow> meters;
+};
+
+const RoundTripRow kRoundTripRows[] = {
+    {"empty_table", {}},
+    {"two_meters",
+     {{"12345678", "1", "ABB", "123.45", "kWh", "Electricity", "00", "10:11:12"},
+      {"87654321", "2", "KAM", "0.5", "m\xC2\xB3", "Water", "", "10:11:13"}}},
+    {"blanks_and_empty_cells",
+     {{" 1 ", "", "  ", "", "", "", "", " "}, {"", "", "", "", "", "", "", "last"}}},
+    {"empty_meter_row_in_the_middle",
+     {{"1", "1", "", "", "", "", "", ""},
+      {"", "", "", "", "", "", "", ""},
+      {"3", "3", "", "", "", "", "", ""}}},
+    {"fifty_character_cells", {{k50, k50, k50, k50, k50, k50, k50, k50}}},
+};
+
+class RoundTripTable : public ::testing::TestWithParam<RoundTripRow> {};
+
+TEST_P(RoundTripTable, SaveThenLoadGivesTheSameTable) {
+  const MemoryGrid saved = FilledMbusTable(GetParam().meters);
+  MemoryGrid loaded = MbusTable();
+  loaded.SetRowCount(7);
+  loaded.SetCell(3, 5, "old");
+  EXPECT_FALSE(LoadMbusTable(loaded, SplitTableLines(RenderTableFile(saved))));
+  EXPECT_EQ(Contents(loaded), Contents(saved));
+}
+
+INSTANTIATE_TEST_SUITE_P(Rows, RoundTripTable, ::testing::ValuesIn(kRoundTripRows),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+TEST(LoadMbusTable, FullTableOf250RowsRoundTrips) {
+  std::vector<MbusTableRow> meters;
+  for (int i = 0; i < 248; ++i)
+    meters.push_back(
+        {std::to_string(10000000 + i), std::to_string(i), "ABB", "1", "kWh", "", "", ""});
+  const MemoryGrid saved = FilledMbusTable(meters);
+  ASSERT_EQ(saved.RowCount(), 250);
+  MemoryGrid loaded = MbusTable();
+  LoadMbusTable(loaded, SplitTableLines(RenderTableFile(saved)));
+  EXPECT_EQ(Contents(loaded), Contents(saved));
+}
+
+TEST(LoadMbusTable, MoreLinesThan250RowsAreAllLoaded) {
+  std::vector<std::string> lines;
+  for (int i = 0; i < 300; ++i) lines.push_back(std::to_string(i) + ";" + std::to_string(i) + ";");
+  MemoryGrid loaded = MbusTable();
+  LoadMbusTable(loaded, lines);
+  EXPECT_EQ(loaded.RowCount(), 302);
+  EXPECT_EQ(loaded.Cell(0, 300), "299");
+  EXPECT_EQ(loaded.Cell(0, 301), "");
+}
+
+TEST(LoadMbusTable, FileWithoutHeaderStartsInRowOne) {
+  MemoryGrid loaded = MbusTable();
+  LoadMbusTable(loaded, Lines({"12345678;5;", "87654321;6;ABB;"}));
+  EXPECT_EQ(Contents(loaded),
+            Contents(FilledMbusTable({{"12345678", "5", "", "", "", "", "", ""},
+                                      {"87654321", "6", "ABB", "", "", "", "", ""}})));
+}
+
+TEST(LoadMbusTable, TooManyFieldsKeepsTheRowsBeforeAndTheOpenRow) {
+  MemoryGrid loaded = MbusTable();
+  EXPECT_TRUE(LoadMbusTable(loaded, Lines({"ID ;Addr ;Mfr ;Value ;Unit ;Medium ;Status ;Time ;",
+                                           "1;1;A;1;kWh;;;;", "2;2;B;1;5;kWh;;;;", "3;3;"})));
+  EXPECT_EQ(Contents(loaded), Contents(FilledMbusTable({{"1", "1", "A", "1", "kWh", "", "", ""}})));
+}
+
+TEST(LoadMbusTable, SemicolonInsideASavedCellSplitsIt) {
+  const MemoryGrid saved = FilledMbusTable({{"1", "2", "A;B", "", "", "", "", ""}});
+  MemoryGrid loaded = MbusTable();
+  // The split cell gives the line a ninth field.
+  EXPECT_TRUE(LoadMbusTable(loaded, SplitTableLines(RenderTableFile(saved))));
+  EXPECT_EQ(Contents(loaded), Contents(MbusTable()));
+
+  MemoryGrid split = MbusTable();
+  EXPECT_FALSE(LoadMbusTable(split, {"1;A;B;"}));
+  EXPECT_EQ(split.Cell(1, 1), "A");
+  EXPECT_EQ(split.Cell(2, 1), "B");
+}
+
+TEST(LoadMbusTable, NoLinesLeavesTheClearedTable) {
+  MemoryGrid loaded = FilledMbusTable({{"1", "1", "", "", "", "", "", ""}});
+  EXPECT_FALSE(LoadMbusTable(loaded, {}));
+  EXPECT_EQ(Contents(loaded), Contents(MbusTable()));
+}
+
+TEST(LoadMbusTable, HeaderOnlyLaterInTheFileIsData) {
+  MemoryGrid loaded = MbusTable();
+  const std::string header = "ID ;Addr ;Mfr ;Value ;Unit ;Medium ;Status ;Time ;";
+  LoadMbusTable(loaded, {"1;1;", header});
+  ASSERT_EQ(loaded.RowCount(), 4);
+  EXPECT_EQ(loaded.Cell(0, 2), "ID ");
+}
+
+// The activated-device table: 15 columns, header "ID ", "Addr ", ...
+MemoryGrid DeviceTable() {
+  MemoryGrid grid(15, 2);
+  for (int c = 0; c < 15; ++c) grid.SetCell(c, 0, "H" + std::to_string(c));
+  return grid;
+}
+
+struct ImportRow {
+  const char* name;
+  std::vector<std::string> lines;
+  std::vector<std::vector<std::string>> rows;  // columns 0..3 of rows 1..
+};
+
+const ImportRow kImportRows[] = {
+    {"empty_file", {}, {{"", "", "", ""}}},
+    {"header_only", {"ID ;Addr ;"}, {{"", "", "", ""}}},
+    {"exported_file_keeps_one_open_row",
+     {"ID ;Addr ;Mfr ;Medium ;Unit ;", "1;5;ABB;Water;kWh;", "2;6;KAM;Heat;;", ";;;;;"},
+     {{"1", "5", "ABB", "Water"}, {"2", "6", "KAM", "Heat"}, {"", "", "", ""}}},
+    {"no_closing_line_no_open_row",
+     {"h;", "1;5;ABB;Water;", "2;6;"},
+     {{"1", "5", "ABB", "Water"}, {"2", "6", "", ""}}},
+    {"six_fields_fill_columns_0_to_3", {"h;", "1;2;3;4;5;6;"}, {{"1", "2", "3", "4"}}},
+    {"text_after_last_semicolon_dropped", {"h;", "1;2;tail"}, {{"1", "2", "", ""}}},
+    {"garbage_lines_give_empty_rows",
+     {"h;", "\x01\x02\xFF", "1;2;"},
+     {{"", "", "", ""}, {"1", "2", "", ""}}},
+    {"only_the_added_row_goes", {"h;", "1;2;", "3;"}, {{"1", "2", "", ""}, {"3", "", "", ""}}},
+    {"semicolon_in_a_cell_splits", {"h;", "1;2;A;B;Water;"}, {{"1", "2", "A", "B"}}},
+};
+
+class ImportTable : public ::testing::TestWithParam<ImportRow> {};
+
+TEST_P(ImportTable, Rows) {
+  MemoryGrid devices = DeviceTable();
+  devices.SetRowCount(6);
+  for (int c = 0; c < 15; ++c) devices.SetCell(c, 3, "old");
+  ImportDeviceTable(devices, GetParam().lines);
+  ASSERT_EQ(devices.RowCount(), static_cast<int>(GetParam().rows.size()) + 1);
+  for (int c = 0; c < 15; ++c) EXPECT_EQ(devices.Cell(c, 0), "H" + std::to_string(c));
+  for (size_t r = 0; r < GetParam().rows.size(); ++r) {
+    const int row = static_cast<int>(r) + 1;
+    for (int c = 0; c < 4; ++c) EXPECT_EQ(devices.Cell(c, row), GetParam().rows[r][c]) << row;
+    for (int c = 4; c < 15; ++c) EXPECT_EQ(devices.Cell(c, row), "") << row;
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(Rows, ImportTable, ::testing::ValuesIn(kImportRows),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+TEST(ReadDeviceLineFields, StopsAfterFourFields) {
+  EXPECT_EQ(ReadDeviceLineFields("a;b;c;d;e;f;"), (std::vector<std::string>{"a", "b", "c", "d"}));
+  EXPECT_EQ(ReadDeviceLineFields("a;;"), (std::vector<std::string>{"a", ""}));
+  EXPECT_TRUE(ReadDeviceLineFields("no fields").empty());
+}
+
+struct ReadFileRow {
+  const char* name;
+  std::string bytes;
+  bool readable;
+};
+
+const ReadFileRow kReadFileRows[] = {
+    {"table_text", "ID ;\r\n;\r\n", true},
+    {"empty_file", "", true},
+    {"latin1_bytes", "M\xFCller;\r\n", true},
+    {"nul_byte_is_binary", std::string("a;\0b;", 5), false},
+    {"at_the_limit", std::string(kTableFileMaxBytes, 'a'), true},
+    {"over_the_limit", std::string(kTableFileMaxBytes + 1, 'a'), false},
+};
+
+class ReadFileTable : public ::testing::TestWithParam<ReadFileRow> {};
+
+TEST_P(ReadFileTable, Read) {
+  TempFolder folder;
+  const fs::path file = folder.path() / "t.csv";
+  std::ofstream(file, std::ios::binary) << GetParam().bytes;
+  const std::optional<std::string> text = ReadTableFile(file.string());
+  ASSERT_EQ(text.has_value(), GetParam().readable);
+  if (text) EXPECT_EQ(*text, GetParam().bytes);
+}
+
+INSTANTIATE_TEST_SUITE_P(Rows, ReadFileTable, ::testing::ValuesIn(kReadFileRows),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+TEST(ReadTableFile, WhatIsNotARegularReadableFileIsRefused) {
+  TempFolder folder;
+  EXPECT_FALSE(ReadTableFile((folder.path() / "missing.csv").string()));
+  EXPECT_FALSE(ReadTableFile(folder.path().string()));
+  EXPECT_FALSE(ReadTableFile(""));
+  EXPECT_FALSE(ReadTableFile("/dev/zero"));
+  const fs::path fifo = folder.path() / "fifo.csv";
+  ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+  EXPECT_FALSE(ReadTableFile(fifo.string()));  // would block on open
+  if (geteuid() != 0) {
+    const fs::path locked = folder.path() / "locked.csv";
+    std::ofstream(locked) << "a;";
+    fs::permissions(locked, fs::perms::none);
+    EXPECT_FALSE(ReadTableFile(locked.string()));
+  }
 }
 
 }  // namespace

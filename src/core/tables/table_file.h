@@ -1,8 +1,12 @@
 // The semicolon-separated table files ("mbus_data_", "modbus_data_", "modbusUR.csv").
 #pragma once
 
+#include <array>
+#include <cstddef>
+#include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "core/tables/text_grid.h"
 
@@ -30,5 +34,67 @@ std::string ModbusDataFileName(std::string_view shortDate);
 
 // Replaces `path` with `text` whole or not at all.
 bool WriteTableFile(const std::string& path, std::string_view text);
+
+// ---- reading ----
+
+inline constexpr char kOpenFilter[] = "CSV|*.csv";
+inline constexpr char kLoadErrorCaption[] = "File Error";
+inline constexpr char kLoadWrongFileText[] =
+    "You chose wrong file for import!\nContact administrator!";
+inline constexpr char kLoadTooManyFieldsText[] =
+    "You are trying to import too many data!!!\nCorrect csv file and try again!";
+inline constexpr char kImportWrongFormatText[] = "File is not in correct format!";
+
+// The largest file the readers take. The writer's biggest table (250 rows of 15 cells) stays far
+// below it; anything larger is not one of our tables and would only fill the grid with
+// hundreds of thousands of rows.
+inline constexpr std::size_t kTableFileMaxBytes = 1024 * 1024;
+
+// Reads a table file whole. Nothing when it cannot be opened or read, is not a regular file
+// (a folder, a FIFO or a device would block or never end), is larger than kTableFileMaxBytes, or
+// holds a NUL byte (a binary file, not a text table).
+std::optional<std::string> ReadTableFile(const std::string& path);
+
+// A file's text as lines: broken at CR LF, LF or a lone CR. A break at the very end closes the
+// last line and does not open an empty one, so "a;\r\n" is one line and "" is none.
+std::vector<std::string> SplitTableLines(std::string_view text);
+
+// ---- the M-Bus device table ("mbus_data_" files) ----
+
+inline constexpr int kMbusTableColumns = 8;
+inline constexpr std::size_t kMbusFieldMaxChars = 50;
+using MbusTableRow = std::array<std::string, kMbusTableColumns>;
+
+struct MbusTableRows {
+  // One row per line, in file order, up to the line that had a ninth field.
+  std::vector<MbusTableRow> rows;
+  // A line had a ninth ";": reading stopped before it.
+  bool tooManyFields = false;
+};
+
+// Each ";" closes a field, cut to its first kMbusFieldMaxChars characters (UTF-8 sequences are
+// kept whole); text after a line's last ";" is dropped; fields a line does not reach are empty.
+MbusTableRows ReadMbusTableRows(const std::vector<std::string>& lines);
+
+// Replaces the table's rows (row 0, the header, is kept) with the rows of `lines`. A first line
+// that repeats the table's header is the header the writer put there, not a meter. The table
+// ends with exactly one empty open row, so the writer's closing line of semicolons becomes that
+// open row again instead of an extra empty meter. Returns whether a ninth field stopped the load
+// (the rows before it stay loaded).
+bool LoadMbusTable(TextGrid& loops, const std::vector<std::string>& lines);
+
+// ---- the activated-device table ("modbus_data_" files) ----
+
+// Fields taken from each line of an import: ID, Addr, Mfr, Medium.
+inline constexpr int kImportedDeviceFields = 4;
+
+// The fields a ";" closes on one line, at most kImportedDeviceFields of them; text after the
+// last ";" is dropped.
+std::vector<std::string> ReadDeviceLineFields(std::string_view line);
+
+// Clears the table (header kept, row count 2) and writes line n (from the second line on; the
+// first is the header) into row n, columns 0 to 3. A last row without ID or Addr is removed,
+// never below the header and one row.
+void ImportDeviceTable(TextGrid& devices, const std::vector<std::string>& lines);
 
 }  // namespace orvio
