@@ -6,18 +6,11 @@
 #include <string>
 #include <vector>
 
-#include "harness.h"
-#include "sim/gateway_sim.h"
+#include "sim_link.h"
 
 namespace orvio::test {
 
 using namespace std::chrono_literals;
-using sim::Transport;
-
-inline std::string TransportName(const ::testing::TestParamInfo<Transport>& info) {
-  return info.param == Transport::kTcp ? "Tcp" : "Rtu";
-}
-
 // Requests the simulator logged for one function code and start register.
 inline std::vector<sim::LoggedRequest> RequestsTo(const sim::GatewaySim& s, int function,
                                                   int address) {
@@ -27,41 +20,24 @@ inline std::vector<sim::LoggedRequest> RequestsTo(const sim::GatewaySim& s, int 
   return out;
 }
 
-class GatewayWindowTest : public WindowTest, public ::testing::WithParamInterface<Transport> {
+class GatewayWindowTest : public SimLinkTest {
  protected:
   // Short waits keep a test quick; the sim answers within a few milliseconds on either link.
   static constexpr int kModbusTimeoutMs = 250;
 
-  sim::GatewaySim sim;
-
   void SetUp() override {
     WindowTest::SetUp();
-    if (GetParam() == Transport::kTcp)
-      ASSERT_GT(sim.StartTcp(0), 0);
-    else
-      ASSERT_FALSE(sim.StartRtu().empty());
+    StartSim();
     NewLinkedForm();
   }
 
   // A new window with its controls at their defaults, linked to the simulator; the simulator's
   // request log and the memo empty.
   void NewLinkedForm() {
-    if (form) {
-      form->close();
-      form.reset();
-    }
-    boxes.clear();
-    MakeForm();
-    form->UD_modbusTimeout->SetPosition(kModbusTimeoutMs);
+    LinkWindow(kModbusTimeoutMs);
     // Configuration writes use the interval the register reader set last (1000 ms at start).
     form->Timer_modbus->SetInterval(kModbusTimeoutMs);
     form->UD_timeout->SetPosition(300);
-    if (GetParam() == Transport::kTcp)
-      ConnectTcp(static_cast<quint16>(sim.TcpPort()));
-    else
-      OpenSerial(QString::fromStdString(sim.RtuPath()));
-    sim.ClearRequests();
-    form->MemoClear();
   }
 
   bool WaitRequests(size_t n) {

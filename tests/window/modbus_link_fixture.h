@@ -8,15 +8,13 @@
 #include <ctime>
 #include <string>
 
-#include "harness.h"
-#include "sim/gateway_sim.h"
+#include "sim_link.h"
 
 namespace orvio::test {
 
-enum class Link { kTcp, kRtu };
-
+using Link = Transport;
 inline std::string LinkName(const ::testing::TestParamInfo<Link>& info) {
-  return info.param == Link::kTcp ? "Tcp" : "Rtu";
+  return TransportName(info);
 }
 
 // Bytes from spaced hex ("01 04 00 64").
@@ -41,38 +39,18 @@ inline QString ReadWhole(const QString& path) {
   return QString::fromLatin1(f.readAll());
 }
 
-class ModbusLinkTest : public WindowTest, public ::testing::WithParamInterface<Link> {
+class ModbusLinkTest : public SimLinkTest {
  protected:
-  sim::GatewaySim sim;
-
   // Short enough to keep the suite quick, long enough for a loaded machine to answer.
   static constexpr int kModbusTimeoutMs = 300;
 
-  bool Tcp() const { return GetParam() == Link::kTcp; }
-
   void SetUp() override {
     WindowTest::SetUp();
-    MakeForm();
-    form->UD_modbusTimeout->SetPosition(kModbusTimeoutMs);
-    if (Tcp()) {
-      const int port = sim.StartTcp(0);
-      ASSERT_GT(port, 0);
-      ConnectTcp(static_cast<quint16>(port));
-    } else {
-      const std::string path = sim.StartRtu();
-      ASSERT_FALSE(path.empty());
-      OpenSerial(QString::fromStdString(path));
-    }
+    StartSim();
+    LinkWindow(kModbusTimeoutMs);
     // Registers 100 and 101 answer 0x000A and 0x01FF.
     sim.SetInputRegister(100, 0x000A);
     sim.SetInputRegister(101, 0x01FF);
-    form->MemoClear();
-    sim.ClearRequests();
-  }
-
-  void TearDown() override {
-    WindowTest::TearDown();
-    sim.Stop();
   }
 
   // The request as it went on the wire of the link under test: an RTU frame is compared whole,
