@@ -143,6 +143,16 @@ TEST_P(NetworkScan, SilentAddressIsAskedOnceAndRetryTimesMore) {
   EXPECT_EQ(MemoCount("Mbus telegram decode:"), 0);
 }
 
+TEST_P(NetworkScan, ScanToTheLastAddressEnds) {
+  Scan(250, 255, 0);
+  // 254 and 255 are asked like any other address; after 255 the scan ends instead of wrapping.
+  const auto requests = LineRequests();
+  ASSERT_EQ(requests.size(), 6u);
+  EXPECT_EQ(requests.front(), "107BFA7516");
+  EXPECT_EQ(requests.back(), "107BFF7A16");
+  EXPECT_TRUE(form->BitBtn1->isEnabled());
+}
+
 TEST_P(NetworkScan, GatewayFaultsCountAsFailedAttempts) {
   // First attempt: the answer-status read goes unanswered. Second: the status is refused.
   sim.InjectFault({.function = 0x04, .address = 33799, .silent = true});
