@@ -9,6 +9,7 @@
 
 #include "app/tform1.h"
 #include "core/tables/device_table.h"
+#include "core/tables/meter_table.h"
 #include "core/tables/table_file.h"
 #include "gateway/device_grid.h"
 
@@ -101,8 +102,7 @@ QString ShortDateToday(TForm1& f) {
 void TForm1::Butt_load_dataClick() {
   const QString fileName = ChooseTableFile(*this, SettingsDir());
   if (fileName.isEmpty()) return;
-  // Both device tables clear alike: rows emptied, the header and the open row left.
-  ClearDeviceTable(*gridLoops);
+  ClearMeterTable(*gridLoops);
   Memo_export->clear();
   LoadMbusTableCsv(*this, fileName, Memo_export);
 }

@@ -5,6 +5,7 @@
 
 #include "core/settings/atomic_file.h"
 #include "core/tables/device_table.h"
+#include "core/tables/meter_table.h"
 
 namespace orvio {
 
@@ -134,7 +135,7 @@ MbusTableRows ReadMbusTableRows(const std::vector<std::string>& lines) {
 }
 
 bool LoadMbusTable(TextGrid& loops, const std::vector<std::string>& lines) {
-  ClearDeviceTable(loops);  // both device tables clear alike: rows emptied, header and open row
+  ClearMeterTable(loops);
   const MbusTableRows read = ReadMbusTableRows(lines);
   std::size_t first = 0;
   std::size_t last = read.rows.size();
