@@ -41,12 +41,7 @@ void AddRegisterRows(TextGrid& grid, const std::vector<RegisterValue>& registers
   }
 }
 
-void ClearRegisterGrid(TextGrid& grid) {
-  for (int row = 1; row < grid.RowCount(); ++row) {
-    for (int col = 0; col < grid.ColCount(); ++col) grid.SetCell(col, row, "");
-  }
-  grid.SetRowCount(2);
-}
+void ClearRegisterGrid(TextGrid& grid) { ClearTable(grid); }
 
 RegisterBitmap BitmapOfRegisters(const std::vector<RegisterValue>& registers) {
   RegisterBitmap bitmap;

@@ -45,11 +45,6 @@ bool RemoveMeterRow(TextGrid& loops, int row) {
   return true;
 }
 
-void ClearMeterTable(TextGrid& loops) {
-  for (int row = 1; row < loops.RowCount(); ++row) {
-    for (int col = 0; col < loops.ColCount(); ++col) loops.SetCell(col, row, "");
-  }
-  loops.SetRowCount(2);
-}
+void ClearMeterTable(TextGrid& loops) { ClearTable(loops); }
 
 }  // namespace orvio

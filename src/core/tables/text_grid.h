@@ -20,6 +20,14 @@ class TextGrid {
   virtual int ColCount() const = 0;
 };
 
+// Empties every row below the header and leaves the header and one empty row, the state of a
+// table with nothing in it.
+inline void ClearTable(TextGrid& grid) {
+  for (int row = 1; row < grid.RowCount(); ++row)
+    for (int col = 0; col < grid.ColCount(); ++col) grid.SetCell(col, row, "");
+  grid.SetRowCount(2);
+}
+
 // A TextGrid in memory, for tests, the command line and the core's own work tables.
 class MemoryGrid : public TextGrid {
  public:
