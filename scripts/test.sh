@@ -6,4 +6,4 @@ scripts/install-deps.sh
 scripts/build.sh
 export LC_ALL=C QT_QPA_PLATFORM=offscreen
 ctest --preset release -j"$(nproc)" --timeout 300
-scripts/fuzz.sh "${ORVIO_FUZZ_SECONDS:-20}"
+scripts/fuzz.sh "${ORVIO_FUZZ_SECONDS:-10}"
