@@ -1,0 +1,34 @@
+#include "core/tables/address_plan.h"
+
+#include "core/mbus/change_requests.h"
+#include "core/tables/meter_table.h"
+
+namespace orvio {
+
+namespace {
+constexpr size_t kIdLength = 8;
+}  // namespace
+
+std::string RowMeterId(const TextGrid& loops, int row) {
+  if (row < 1 || row >= loops.RowCount()) return {};
+  const std::string id = loops.Cell(0, row).substr(0, kIdLength);
+  return IsMeterId(id) ? id : std::string();
+}
+
+int PlannedAddress(const TextGrid& loops, int row) {
+  const int address = MeterRowAddress(loops, row);
+  if (address < kFirstNewAddress || address > kLastNewAddress) return -1;
+  return RowMeterId(loops, row).empty() ? -1 : address;
+}
+
+int NextPlannedRow(const TextGrid& loops, int row) {
+  for (int r = row < 1 ? 1 : row; r < loops.RowCount(); ++r)
+    if (PlannedAddress(loops, r) >= 0) return r;
+  return -1;
+}
+
+bool HasNoMeterRow(const TextGrid& loops) {
+  return loops.RowCount() <= 1 || (loops.RowCount() == 2 && loops.Cell(1, 1).empty());
+}
+
+}  // namespace orvio
