@@ -6,6 +6,7 @@
 #include "app/tfabout.h"
 #include "app/tform1.h"
 #include "core/settings/settings.h"
+#include "network/secondary_search.h"
 
 namespace orvio {
 
@@ -38,10 +39,14 @@ void TForm1::FormCreate() {
   if (CB_open_port2->isChecked()) ToggleSerialPort();
   SelectedDeviceAddress = -1;
   RowMarks.fill(false);
+  // Created idle; a search starts it (and every later search makes a new one).
+  if (!SecondaryWorker) SecondaryWorker = new SecondaryIDThread(*this, this);
   PageControl1->setCurrentWidget(TabSheet2);
 }
 
 void TForm1::FormClose() {
+  // Before the links close: the worker's last requests still go out or are dropped in order.
+  StopSecondaryIDThread();
   QDir::setCurrent(appDir_);
   Settings s;
   auto t = [](const QString& q) { return q.toStdString(); };

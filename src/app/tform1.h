@@ -11,13 +11,16 @@
 #include <QMenu>
 #include <QMessageBox>
 #include <QPlainTextEdit>
+#include <QPointer>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QStatusBar>
 #include <QStringList>
 #include <QTabWidget>
 #include <QTcpSocket>
+#include <QThread>
 #include <array>
+#include <atomic>
 #include <cstdint>
 #include <ctime>
 #include <functional>
@@ -124,7 +127,8 @@ class TForm1 : public QMainWindow {
   bool KeepRawAnswer = false;
   bool AttemptFailed = false;
   bool SingleReadActive = false;
-  bool StopRequested = false;
+  // Written by STOP and polled by the secondary-search worker on its own thread.
+  std::atomic<bool> StopRequested = false;
   int SelectedMbusAddress = 0;
   int SelectedMbusRow = 0;
   int RetryCount = 0;
@@ -132,6 +136,7 @@ class TForm1 : public QMainWindow {
   bool AnswerStage = false;     // false: answer status awaited; true: answer bytes awaited
   int AnswerRegisterCount = 0;  // registers of the tunnel block to read for the answer
   int ChangeAllRow = 0;         // row of "Set all Primary addresses"; STOP puts it past the end
+  bool ChangeAddressRequested = false;  // the next worker run changes a primary address
 
   // ---- controls ----
   QTabWidget* PageControl1;
@@ -473,9 +478,20 @@ class TForm1 : public QMainWindow {
   bool DecodeTelegram(const ByteString& telegram);
   // Tunnel transaction: writes an M-Bus telegram to the tunnel block of unit UDmodbusAddress.
   void SendTunnelTelegram(const ByteString& telegram);
-  // A scan or a one-meter request holds the tunnel (its flags set or one of its timers armed).
+  // A scan, a one-meter request or a secondary search holds the tunnel.
   bool TunnelBusy() const;
 
+  // ---- secondary address search worker (SecondaryIDThread, src/network/secondary_search.h) ----
+  // The latest worker: created idle at start-up, one new worker per run, deleted when its run
+  // has ended.
+  QPointer<QThread> SecondaryWorker;
+  // From the start of a run until its end section has taken effect on this thread.
+  bool SecondarySearchRunning = false;
+  // Starts a worker run with the flags as set (ChangeAddressRequested, StopRequested cleared by
+  // the caller); false, starting nothing, while the previous run has not ended.
+  bool StartSecondaryIDThread();
+  // Shutdown: asks the running worker to stop and processes events until it has ended.
+  void StopSecondaryIDThread();
  protected:
   void closeEvent(QCloseEvent* e) override;
 

@@ -77,7 +77,9 @@ void TForm1::SendTunnelTelegram(const ByteString& telegram) {
                              TunnelRequestData(telegram));
 }
 
-bool TForm1::TunnelBusy() const { return Timer_mbus->Enabled() || Timer_mbusRespond->Enabled(); }
+bool TForm1::TunnelBusy() const {
+  return Timer_mbus->Enabled() || Timer_mbusRespond->Enabled() || SecondarySearchRunning;
+}
 
 void TForm1::BitBtn1Click() {
   if (!CheckLink()) return;

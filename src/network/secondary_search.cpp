@@ -1,8 +1,375 @@
-// Secondary address search.
+// Secondary address search: "Find by ID" and the worker that runs selections by secondary
+// address through the tunnel registers (exact read, wildcard search, change of a primary
+// address by secondary address).
+#include "network/secondary_search.h"
+
+#include <QCoreApplication>
+#include <QDate>
+#include <QEventLoop>
+#include <QLocale>
+#include <exception>
+
 #include "app/tform1.h"
+#include "core/gateway/register_map.h"
+#include "core/mbus/requests.h"
+#include "mbus/decode_window.h"
 
 namespace orvio {
 
-void TForm1::BitBtn21Click() {}
+namespace {
+
+constexpr int kWaitStepMs = 10;  // STOP is noticed within one step of every wait
+
+// The buttons that start another user of the tunnel; a run keeps them disabled.
+void EnableSearchLockedButtons(TForm1& f, bool on) {
+  for (QPushButton* b : {f.BitBtn1, f.BitBtn19, f.buttonReadModbus, f.BitBtn22, f.BitBtn21})
+    b->setEnabled(on);
+  f.editID->setEnabled(on);
+}
+
+uint8_t Unit(const TForm1& f) { return static_cast<uint8_t>(f.UDmodbusAddress->Position()); }
+
+// Sends an M-Bus telegram through the tunnel. Nothing goes out without a link, nor once STOP was
+// pressed (a send the worker queued before STOP reached this thread would otherwise still go
+// out); the deselection that closes a run is the exception, so that no meter stays selected.
+void SendWorkerTelegram(TForm1& f, const ByteString& telegram, bool evenAfterStop = false) {
+  if (!f.LinkOpen() || (f.StopRequested && !evenAfterStop)) return;
+  f.SendTunnelTelegram(telegram);
+}
+
+// Takes the answer of the link in use (a Modbus TCP answer unwrapped) and logs it.
+ByteString TakeAndLog(TForm1& f) {
+  ByteString answer = f.TakeAnswer();
+  f.MemoAdd(UnmdLine(answer));
+  return answer;
+}
+
+void ReadTunnelRegisters(TForm1& f, uint16_t first, int count) {
+  f.ClearBuffersAndPurge();
+  if (!f.LinkOpen() || f.StopRequested) return;
+  f.SendReadInputRegisters(Unit(f), first, static_cast<uint16_t>(count));
+}
+
+}  // namespace
+
+// ---- the worker ----
+
+SecondaryIDThread::SecondaryIDThread(TForm1& form, QObject* parent)
+    : QThread(parent), form_(form) {}
+
+void SecondaryIDThread::OnUi(const std::function<void(TForm1&)>& f) {
+  std::exception_ptr error;
+  TForm1* form = &form_;
+  QMetaObject::invokeMethod(
+      form,
+      [&] {
+        try {
+          f(*form);
+        } catch (...) {
+          error = std::current_exception();
+        }
+      },
+      Qt::BlockingQueuedConnection);
+  if (error) std::rethrow_exception(error);
+}
+
+void SecondaryIDThread::PostUi(std::function<void(TForm1&)> f) {
+  TForm1* form = &form_;
+  QMetaObject::invokeMethod(
+      form,
+      [form, f = std::move(f)] {
+        try {
+          f(*form);
+        } catch (...) {  // nothing to report it to: the worker has moved on
+        }
+      },
+      Qt::QueuedConnection);
+}
+
+void SecondaryIDThread::Memo(const std::string& line) {
+  PostUi([line](TForm1& f) { f.MemoAdd(line); });
+}
+
+bool SecondaryIDThread::StopRequested() const { return form_.StopRequested; }
+
+void SecondaryIDThread::Wait() {
+  for (int n = 1; kWaitStepMs * n < settings_.scanTimeMs; ++n) {
+    if (StopRequested()) return;
+    msleep(kWaitStepMs);
+  }
+}
+
+void SecondaryIDThread::ReceiveReset() {
+  PostUi([](TForm1& f) { f.ClearBuffersAndPurge(); });
+}
+
+void SecondaryIDThread::SendReadRequest(uint8_t address) {
+  OnUi([address](TForm1& f) {
+    SendWorkerTelegram(f, ReqUd2Frame(address, f.Check_5B->isChecked()));
+  });
+}
+
+void SecondaryIDThread::SendSelection(const SearchDigitArray& digits) {
+  const ByteString telegram = SelectionTelegram(digits);
+  OnUi([&telegram](TForm1& f) {
+    try {
+      SendWorkerTelegram(f, telegram);
+    } catch (const std::exception& e) {
+      f.MemoAdd(std::string("Unable to write to COM port, exception...") + e.what());
+    }
+  });
+}
+
+void SecondaryIDThread::SendDeselect(uint8_t address) {
+  OnUi([address](TForm1& f) { SendWorkerTelegram(f, SndNkeFrame(address), true); });
+}
+
+void SecondaryIDThread::SendSetAddress(uint8_t address, uint8_t newAddress) {
+  OnUi([&](TForm1& f) { SendWorkerTelegram(f, SetAddressTelegram(address, newAddress)); });
+}
+
+void SecondaryIDThread::LogChecking(const SearchDigitArray& digits) { Memo(CheckingLine(digits)); }
+
+// One tunnel transaction timed by the worker: the scan time after the write, the answer status,
+// the answer bytes. Every wait lasts the whole scan time; once STOP is seen nothing more is asked.
+void SecondaryIDThread::WaitAndFetch() {
+  Wait();
+  if (StopRequested()) return;
+  ByteString status;
+  OnUi([](TForm1& f) {
+    TakeAndLog(f);  // the gateway's reply to the tunnel write
+    ReadTunnelRegisters(f, reg::kTunnelStatus, reg::kStatusRegisterCount);
+  });
+  Wait();
+  if (StopRequested()) return;
+  int count = 0;
+  OnUi([&count](TForm1& f) {
+    const ByteString reply = TakeAndLog(f);
+    if (reply.empty()) return;
+    const auto registers = TunnelAnswerRegisters(f.ReadFirstRegister(reply));
+    if (!registers) return;
+    count = *registers;
+    ReadTunnelRegisters(f, reg::kTunnelBlock, count);
+  });
+  if (count == 0) return;
+  Wait();
+  if (StopRequested()) return;
+  OnUi([this, count](TForm1& f) {
+    const ByteString reply = TakeAndLog(f);
+    if (reply.empty()) return;
+    f.KeepRawAnswer = true;
+    WorkerAnswer = ExtractTunnelledTelegram(f, reply, 2 * static_cast<size_t>(count));
+    f.KeepRawAnswer = false;
+  });
+}
+
+bool SecondaryIDThread::ReadSelectedMeter() {
+  try {
+    ReceiveReset();
+    WorkerAnswer.clear();
+    SendReadRequest(kSelectedMeterAddress);
+    WaitAndFetch();
+  } catch (...) {
+    Memo("Unknown exception in secondary search, code #1004...");
+  }
+  if (WorkerAnswer.empty()) return false;
+  bool valid = false;
+  OnUi([this, &valid](TForm1& f) {
+    // Set and cleared within one call: no decode of another user of the table sees the flag.
+    f.MatchRowsById = true;
+    try {
+      valid = f.DecodeTelegram(WorkerAnswer);
+    } catch (...) {
+      f.MemoAdd(QStringLiteral("Unknown exception in secondary search, code #1003..."));
+    }
+    f.MatchRowsById = false;
+  });
+  return valid;
+}
+
+bool SecondaryIDThread::SelectAttempt(const SearchDigitArray& digits) {
+  ReceiveReset();
+  WorkerAnswer.clear();
+  try {
+    SendSelection(digits);
+    WaitAndFetch();
+  } catch (...) {
+    Memo("Unknown exception in secondary search, code #1001...");
+    form_.StopRequested = true;
+    return false;
+  }
+  return !WorkerAnswer.empty();
+}
+
+SearchSteps SecondaryIDThread::Steps() {
+  return {
+      [this] { return StopRequested(); },
+      [this](const SearchDigitArray& d) {
+        SearchDigits = d;
+        LogChecking(d);
+      },
+      [this](const SearchDigitArray& d) { return SelectAttempt(d); },
+      [this] { return ReadSelectedMeter(); },
+  };
+}
+
+bool SecondaryIDThread::SelectWithRepeats() {
+  for (int retry = 0; retry <= settings_.retrySetting; ++retry) {
+    ReceiveReset();
+    WorkerAnswer.clear();
+    SendSelection(SearchDigits);
+    WaitAndFetch();
+    if (StopRequested()) return false;
+    if (!WorkerAnswer.empty()) return true;
+  }
+  return false;
+}
+
+void SecondaryIDThread::ExactRun() {
+  const auto digits = SearchDigitsFromId(settings_.id);
+  if (!digits) return;
+  SearchDigits = *digits;
+  if (SelectWithRepeats()) ReadSelectedMeter();  // its result is not needed here
+  SendDeselect(kSelectedMeterAddress);
+}
+
+void SecondaryIDThread::WildcardRun() {
+  WildcardSearch(startPosition_, settings_.retrySetting, Steps());
+}
+
+void SecondaryIDThread::ChangeAddressRun() {
+  const auto digits = SearchDigitsFromId(settings_.changeId);
+  if (!digits) return;  // no meter ID in the row: nothing to select
+  SearchDigits = *digits;
+  const auto newAddress = static_cast<uint8_t>(settings_.newAddress);
+  bool changed = false;
+  if (SelectWithRepeats()) {
+    SendSetAddress(kSelectedMeterAddress, newAddress);
+    WaitAndFetch();
+    changed = true;
+  }
+  if (changed) {
+    PostUi([](TForm1& f) { f.ClearBuffers(); });
+    WorkerAnswer.clear();
+    SendDeselect(kSelectedMeterAddress);
+    WaitAndFetch();
+  }
+  if (StopRequested()) return;
+  WorkerAnswer.clear();
+  PostUi([](TForm1& f) { f.ClearBuffers(); });
+  if (changed) {
+    SendReadRequest(newAddress);
+    WaitAndFetch();
+    if (StopRequested()) return;
+  }
+  if (WorkerAnswer.empty()) return;
+  OnUi([this](TForm1& f) {
+    f.MatchRowsById = true;
+    f.DecodeTelegram(WorkerAnswer);
+    f.MatchRowsById = false;
+  });
+}
+
+void SecondaryIDThread::EndSection() {
+  PostUi([](TForm1& f) {
+    f.Timer_mbus->Stop();
+    f.Timer_mbusRespond->Stop();
+    EnableSearchLockedButtons(f, true);
+    for (QPushButton* b : {f.BitBtn23, f.Butt_activateAll, f.Button4}) b->setEnabled(true);
+    f.ClearBuffersAndPurge();
+    f.ScanActive = false;
+    f.KeepRawAnswer = false;
+    f.MemoAdd(QStringLiteral("Secondary search thread terminated normally."));
+    f.SecondarySearchRunning = false;
+  });
+}
+
+void SecondaryIDThread::run() {
+  startPosition_ = 1;
+  try {
+    ReceiveReset();
+    WorkerAnswer.clear();
+    if (!StopRequested()) {
+      if (settings_.changeAddress) {
+        ChangeAddressRun();
+        PostUi([](TForm1& f) { f.ChangeAddressRequested = false; });
+      } else if (settings_.id != kWildcardIdText) {
+        ExactRun();
+      } else {
+        WildcardRun();
+      }
+    }
+  } catch (...) {
+    // No exception may leave the thread: the end section has to run whatever happened.
+    Memo("Unknown exception in secondary search, code #1001...");
+  }
+  form_.StopRequested = true;
+  EndSection();
+}
+
+// ---- the window's side ----
+
+bool TForm1::StartSecondaryIDThread() {
+  if (SecondarySearchRunning) return false;
+  auto* worker = qobject_cast<SecondaryIDThread*>(SecondaryWorker.data());
+  // The worker made at start-up serves the first run; every later run gets a new one (a worker
+  // that ended deletes itself).
+  if (worker == nullptr || worker->isRunning() || worker->isFinished()) {
+    worker = new SecondaryIDThread(*this);
+    SecondaryWorker = worker;
+  }
+  SecondarySearchSettings s;
+  s.scanTimeMs = UD_timeout->Position();
+  s.retrySetting = UD_retry->Position();
+  s.id = editID->text().toStdString();
+  s.newAddress = UD_address->Position();
+  s.changeAddress = ChangeAddressRequested;
+  if (SelectedMbusRow >= 1 && SelectedMbusRow < gridLoops->RowCount())
+    s.changeId = gridLoops->Cell(0, SelectedMbusRow);
+  worker->Configure(s);
+  // A running thread must not be deleted with the window: it deletes itself once it has ended,
+  // and shutdown waits for that.
+  worker->setParent(nullptr);
+  connect(worker, &QThread::finished, worker, &QObject::deleteLater);
+  SecondarySearchRunning = true;
+  worker->start();
+  return true;
+}
+
+void TForm1::StopSecondaryIDThread() {
+  if (!SecondaryWorker || !SecondaryWorker->isRunning()) return;
+  StopRequested = true;
+  // The worker's calls into this thread must still be served while it winds down.
+  while (SecondaryWorker && SecondaryWorker->isRunning()) {
+    QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
+    QThread::msleep(1);
+  }
+  if (SecondaryWorker) SecondaryWorker->wait();
+}
+
+void TForm1::BitBtn21Click() {
+  if (!CheckLink()) return;
+  // A scan, a one-meter request or a search still winding down after STOP holds the tunnel.
+  if (TunnelBusy()) return;
+  const std::string id = editID->text().toStdString();
+  if (id == kWildcardIdText &&
+      Box(this, QStringLiteral("Clear table"), QStringLiteral("Do you want to clear the table?"),
+          QMessageBox::Warning, QMessageBox::Yes | QMessageBox::No) == QMessageBox::Yes) {
+    Butt_clear_gridClick();
+  }
+  if (ClassifyIdText(id) == IdRequest::kWrong) {
+    MemoAdd(QStringLiteral("Wrong ID entered - 8-digit or FFFFFFFF available..."));
+    return;
+  }
+  MemoAdd(QStringLiteral("Secondary search Thread started at ") +
+          QLocale::system().toString(QDate::currentDate(), QLocale::ShortFormat) +
+          QStringLiteral(",") + LongTimeText());
+  ChangeAddressRequested = false;
+  RetryCount = 0;
+  StopRequested = false;
+  if (UD_retry->Position() < 1) UD_retry->SetPosition(1);
+  EnableSearchLockedButtons(*this, false);
+  StartSecondaryIDThread();
+}
 
 }  // namespace orvio
