@@ -492,6 +492,10 @@ class TForm1 : public QMainWindow {
   bool StartSecondaryIDThread();
   // Shutdown: asks the running worker to stop and processes events until it has ended.
   void StopSecondaryIDThread();
+  // One-meter request (read, medium change, counter value): sends `telegram` through the tunnel
+  // and arms Timer_mbus; a failed attempt is repeated as a read of SelectedMbusAddress.
+  void StartSingleMeterRequest(const ByteString& telegram);
+
  protected:
   void closeEvent(QCloseEvent* e) override;
 

@@ -19,6 +19,11 @@ void TForm1::Read1Click() {
   }
   // A scan or another read holds the tunnel: a second transaction would take its answers.
   if (TunnelBusy()) return;
+  // The first request is always 0x7B; repeats follow "0x5B" (outcome step of the transaction).
+  StartSingleMeterRequest(ReqUd2Frame(static_cast<uint8_t>(SelectedMbusAddress)));
+}
+
+void TForm1::StartSingleMeterRequest(const ByteString& telegram) {
   ScanActive = false;
   SingleReadActive = true;
   KeepRawAnswer = false;
@@ -26,8 +31,7 @@ void TForm1::Read1Click() {
   Timer_mbusRespond->SetInterval(UD_modbusTimeout->Position());
   RetryCount = 0;
   ClearBuffers();
-  // The first request is always 0x7B; repeats follow "0x5B" (outcome step of the transaction).
-  SendTunnelTelegram(ReqUd2Frame(static_cast<uint8_t>(SelectedMbusAddress)));
+  SendTunnelTelegram(telegram);
   Timer_mbus->Start();
 }
 
