@@ -5,7 +5,7 @@
 #include <vector>
 
 #include "core/mbus/requests.h"
-#include "gateway_fixture.h"
+#include "mbus_line_fixture.h"
 
 namespace orvio::test {
 namespace {
@@ -27,25 +27,8 @@ std::vector<std::string> Column(const StringGrid* g, int col) {
   return out;
 }
 
-class NetworkScan : public GatewayWindowTest {
+class NetworkScan : public MbusLineTest {
  protected:
-  void SetUp() override {
-    GatewayWindowTest::SetUp();
-    sim.SetLineTime(50ms);
-    sim.ClearTunnelLog();
-  }
-
-  StringGrid* Loops() { return form->gridLoops; }
-
-  // Telegrams that went out on the M-Bus line, in hex text.
-  std::vector<std::string> LineRequests() {
-    std::vector<std::string> out;
-    for (const auto& e : sim.TunnelLog()) out.push_back(HexText(e.request));
-    return out;
-  }
-
-  bool TunnelIdle() { return !form->Timer_mbus->Enabled() && !form->Timer_mbusRespond->Enabled(); }
-
   // Starts a scan of from..to and waits for its end.
   void Scan(int from, int to, int retries) {
     form->UDaddressFrom->SetPosition(from);

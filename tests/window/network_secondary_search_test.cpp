@@ -6,33 +6,18 @@
 #include <string>
 #include <vector>
 
-#include "gateway_fixture.h"
+#include "mbus_line_fixture.h"
 
 namespace orvio::test {
 namespace {
 
-class SecondarySearch : public GatewayWindowTest {
+class SecondarySearch : public MbusLineTest {
  protected:
-  void SetUp() override {
-    GatewayWindowTest::SetUp();
-    sim.SetLineTime(50ms);
-    sim.ClearTunnelLog();
-  }
-
-  StringGrid* Loops() { return form->gridLoops; }
-
   // Leaves only the meters with these IDs on the simulated line.
   void KeepMeters(const std::set<std::string>& ids) {
     for (const sim::Meter& m : sim.Meters())
       if (!ids.count(m.id)) ASSERT_TRUE(sim.RemoveMeter(m.id));
     ASSERT_EQ(sim.Meters().size(), ids.size());
-  }
-
-  // Telegrams that went out on the M-Bus line, in hex text.
-  std::vector<std::string> LineRequests() {
-    std::vector<std::string> out;
-    for (const auto& e : sim.TunnelLog()) out.push_back(HexText(e.request));
-    return out;
   }
 
   std::set<std::string> TableIds() {
