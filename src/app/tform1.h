@@ -480,6 +480,9 @@ class TForm1 : public QMainWindow {
   void SendTunnelTelegram(const ByteString& telegram);
   // A scan, a one-meter request or a secondary search holds the tunnel.
   bool TunnelBusy() const;
+  // Whether SelectedMbusAddress is a primary address a request can carry (one byte); writes
+  // "Not a valid device selected..." when it is not.
+  bool CheckSelectedMbusAddress();
 
   // ---- secondary address search worker (SecondaryIDThread, src/network/secondary_search.h) ----
   // The latest worker: created idle at start-up, one new worker per run, deleted when its run

@@ -4,10 +4,12 @@
 
 #include <QComboBox>
 #include <QLineEdit>
+#include <QPushButton>
 #include <QSpinBox>
 #include <QTableWidget>
 #include <QTimer>
 #include <functional>
+#include <vector>
 
 #include "core/tables/text_grid.h"
 
@@ -68,6 +70,9 @@ class StringGrid : public QTableWidget, public TextGrid {
   void StyleRow(int row);
   int fixedRows_;
 };
+
+// Enables or disables a set of buttons (those a running command must keep away from the link).
+void SetButtonsEnabled(const std::vector<QPushButton*>& buttons, bool on);
 
 // The time of day in the system's long time format.
 QString LongTimeText();

@@ -18,10 +18,6 @@ std::vector<QPushButton*> ActivateAllButtons(TForm1& f) {
           f.BitBtn21, f.Button4,          f.BitBtn23, f.Butt_command_send};
 }
 
-void SetEnabled(const std::vector<QPushButton*>& buttons, bool on) {
-  for (QPushButton* b : buttons) b->setEnabled(on);
-}
-
 bool ConfirmDelete(TForm1& f, const char* question) {
   return f.Box(&f, device_text::kDeleteCaption, question, QMessageBox::Warning,
                QMessageBox::Yes | QMessageBox::No) == QMessageBox::Yes;
@@ -30,7 +26,7 @@ bool ConfirmDelete(TForm1& f, const char* question) {
 void StopActivateAll(TForm1& f) {
   f.Timer_activateAll->Stop();
   f.Butt_activateAll->setText(device_text::kActivateAllIdle);
-  SetEnabled(ActivateAllButtons(f), true);
+  SetButtonsEnabled(ActivateAllButtons(f), true);
 }
 
 // Sends the activation of ActivateRow; a row without a numeric address is reported and its
@@ -151,7 +147,7 @@ void TForm1::Butt_activateAllClick() {
   }
   if (!HasDevicesToActivate(*GridDevices)) return;
   Butt_activateAll->setText(device_text::kActivateAllRunning);
-  SetEnabled(ActivateAllButtons(*this), false);
+  SetButtonsEnabled(ActivateAllButtons(*this), false);
   RetryCount = 0;
   ActivateRow = 1;
   Timer_activateAll->SetInterval(UD_timeout->Position());

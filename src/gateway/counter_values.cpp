@@ -5,16 +5,9 @@
 
 namespace orvio {
 
-namespace {
-constexpr int kMaxPrimaryAddress = 255;  // one byte: a larger Addr would reach another meter
-}  // namespace
-
 void TForm1::Button4Click() {
   if (!CheckLink()) return;
-  if (SelectedMbusAddress < 0 || SelectedMbusAddress > kMaxPrimaryAddress) {
-    MemoAdd(QStringLiteral("Not a valid device selected..."));
-    return;
-  }
+  if (!CheckSelectedMbusAddress()) return;
   const std::string digits = Edit_valuePulses->text().toStdString();
   if (digits.empty()) return;
   // The box only takes digits when typed; pasted text that is no number is not sent either.

@@ -19,10 +19,6 @@ std::vector<QPushButton*> ReadbackButtons(TForm1& f) {
           f.BitBtn22, f.BitBtn21, f.BitBtn23, f.Butt_activateAll};
 }
 
-void SetEnabled(const std::vector<QPushButton*>& buttons, bool on) {
-  for (QPushButton* b : buttons) b->setEnabled(on);
-}
-
 bool Marked(const TForm1& f, int row) {
   return row >= 1 && row < static_cast<int>(f.RowMarks.size()) &&
          f.RowMarks[static_cast<size_t>(row)];
@@ -88,7 +84,7 @@ void TForm1::DeviceMapBitmapStep(const ByteString& answer) {
   SendGatewayRequest(DeviceRecordRequest(DeviceRecordIndex, DeviceRecordSize));
   TimerReadDevices->Start();
   MemoAdd(device_text::kNumberOfDevices + std::to_string(ActiveDeviceCount));
-  SetEnabled(ReadbackButtons(*this), false);
+  SetButtonsEnabled(ReadbackButtons(*this), false);
 }
 
 void TForm1::TimerReadDevicesTimer() {
@@ -110,7 +106,7 @@ void TForm1::TimerReadDevicesTimer() {
     SendGatewayRequest(DeviceRecordRequest(DeviceRecordIndex, DeviceRecordSize));
     TimerReadDevices->Start();
   } else {
-    SetEnabled(ReadbackButtons(*this), true);
+    SetButtonsEnabled(ReadbackButtons(*this), true);
   }
 }
 

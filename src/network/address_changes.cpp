@@ -15,13 +15,12 @@ namespace orvio {
 
 namespace {
 
-constexpr int kMaxPrimaryAddress = 255;  // one byte: a larger Addr would reach another meter
 constexpr int kSetAllPollMs = 500;
 
 void EnableSetAllLockedButtons(TForm1& f, bool on) {
-  for (QPushButton* b : {f.BitBtn1, f.BitBtn19, f.buttonReadModbus, f.BitBtn22, f.BitBtn21,
-                         f.BitBtn23, f.Button4, f.Butt_activateAll})
-    b->setEnabled(on);
+  SetButtonsEnabled({f.BitBtn1, f.BitBtn19, f.buttonReadModbus, f.BitBtn22, f.BitBtn21, f.BitBtn23,
+                     f.Button4, f.Butt_activateAll},
+                    on);
 }
 
 // Flags of a change-address run; the worker repeats a selection at least once.
@@ -49,8 +48,8 @@ void ChangeMedium(TForm1& f, const char* name) {
   // at that address, so the selected row must still be that meter (a row removed since the
   // selection moves another meter under it).
   const std::string id = RowMeterId(*f.gridLoops, f.SelectedMbusRow);
-  if (f.SelectedMbusAddress < 0 || f.SelectedMbusAddress > kMaxPrimaryAddress || id.empty() ||
-      MeterRowAddress(*f.gridLoops, f.SelectedMbusRow) != f.SelectedMbusAddress) {
+  if (!f.CheckSelectedMbusAddress()) return;
+  if (id.empty() || MeterRowAddress(*f.gridLoops, f.SelectedMbusRow) != f.SelectedMbusAddress) {
     f.MemoAdd(QStringLiteral("Not a valid device selected..."));
     return;
   }

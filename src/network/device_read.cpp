@@ -11,12 +11,15 @@ namespace {
 constexpr int kMaxPrimaryAddress = 255;
 }  // namespace
 
+bool TForm1::CheckSelectedMbusAddress() {
+  if (SelectedMbusAddress >= 0 && SelectedMbusAddress <= kMaxPrimaryAddress) return true;
+  MemoAdd(QStringLiteral("Not a valid device selected..."));
+  return false;
+}
+
 void TForm1::Read1Click() {
   if (!CheckLink()) return;
-  if (SelectedMbusAddress < 0 || SelectedMbusAddress > kMaxPrimaryAddress) {
-    MemoAdd(QStringLiteral("Not a valid device selected..."));
-    return;
-  }
+  if (!CheckSelectedMbusAddress()) return;
   // A scan or another read holds the tunnel: a second transaction would take its answers.
   if (TunnelBusy()) return;
   // The first request is always 0x7B; repeats follow "0x5B" (outcome step of the transaction).
