@@ -74,7 +74,7 @@ int main(int argc, char** argv) {
     } else if (args[i] == "--port") {
       form.Combo_com2_name->setCurrentText(args[i + 1]);
       QTimer::singleShot(0, &form, [&form] {
-        if (!form.SerialOpen) form.ToggleSerialPort();
+        if (!form.link.SerialOpen) form.ToggleSerialPort();
       });
     }
   }

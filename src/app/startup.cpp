@@ -6,7 +6,6 @@
 #include "app/tfabout.h"
 #include "app/tform1.h"
 #include "core/settings/settings.h"
-#include "network/secondary_search.h"
 
 namespace orvio {
 
@@ -32,15 +31,14 @@ void TForm1::FormCreate() {
   Edit_lanxp_port->setText(q(s.tcpPort));
   UD_eth_timeout->SetPosition(s.ethTimeout);
 
-  DeviceRecordSize = 28;
+  devices.DeviceRecordSize = 28;
   English1->setChecked(true);
   ApplyHeadersAndCaptions();
   Check_hex->setChecked(true);
   if (CB_open_port2->isChecked()) ToggleSerialPort();
-  SelectedDeviceAddress = -1;
-  RowMarks.fill(false);
-  // Created idle; a search starts it (and every later search makes a new one).
-  if (!SecondaryWorker) SecondaryWorker = new SecondaryIDThread(*this, this);
+  devices.SelectedDeviceAddress = -1;
+  devices.RowMarks.fill(false);
+  PrepareSecondaryWorker();
   PageControl1->setCurrentWidget(TabSheet2);
 }
 
@@ -69,12 +67,12 @@ void TForm1::FormClose() {
   s.ethTimeout = UD_eth_timeout->Position();
   if (!WriteSettingsFile(settingsPath_.toStdString(), RenderSettings(s))) {
     Box(nullptr, kSavingSettingsCaption, kSavingSettingsText);
-    if (SerialOpen) ToggleSerialPort();
+    if (link.SerialOpen) ToggleSerialPort();
   }
-  if (SerialOpen) ToggleSerialPort();
-  if (TcpConnected) {
+  if (link.SerialOpen) ToggleSerialPort();
+  if (link.TcpConnected) {
     Xport_socket->abort();
-    TcpConnected = false;
+    link.TcpConnected = false;
   }
   for (DTimer* timer : {Timer_free_command, Timer_modbus, Timer_auto, Timer_status,
                         TimerReadDevices, Timer_mbus, Timer_mbusRespond, Timer_activateAll,

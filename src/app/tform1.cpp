@@ -81,13 +81,17 @@ TForm1::TForm1(QString appDir, QString settingsPath, QWidget* parent)
 
   BuildWindow();
   BuildMenus();
+  BuildContextMenus();
   InstallFilters();
   CoupleCheckBoxes();
+  FillOperationTable();
   WireHandlers();
   resize(1180, 860);
 }
 
 TForm1::~TForm1() = default;
+
+// ---- window building: the frame, then one function per page and group ----
 
 void TForm1::BuildWindow() {
   auto* central = new QWidget;
@@ -113,7 +117,14 @@ void TForm1::BuildWindow() {
   split->setStretchFactor(0, 4);
   split->setStretchFactor(1, 1);
 
-  // Custom-command strip.
+  BuildCommandStrip(v);
+  setCentralWidget(central);
+  BuildStatusBar();
+  BuildSettingsPage();
+  BuildQuickPage();
+}
+
+void TForm1::BuildCommandStrip(QLayout* into) {
   Label4 = L("Send custom command:");
   Edit_command = E("", 250);
   Check_ascii = C("ASCII");
@@ -130,9 +141,10 @@ void TForm1::BuildWindow() {
                      static_cast<QWidget*>(Butt_command_send), static_cast<QWidget*>(BitBtn5),
                      static_cast<QWidget*>(BitBtn6), static_cast<QWidget*>(BitBtn7)})
     strip->addWidget(w);
-  v->addLayout(strip);
-  setCentralWidget(central);
+  static_cast<QBoxLayout*>(into)->addLayout(strip);
+}
 
+void TForm1::BuildStatusBar() {
   StatusBar1 = new QStatusBar;
   const int widths[4] = {200, 200, 300, 50};
   for (int i = 0; i < 4; ++i) {
@@ -142,158 +154,163 @@ void TForm1::BuildWindow() {
     StatusBar1->addWidget(StatusPanels[i], i == 3 ? 1 : 0);
   }
   setStatusBar(StatusBar1);
+}
 
-  // ---- Settings page ----
+void TForm1::BuildSettingsPage() {
   auto* settings = new QGridLayout(TabSheet2);
-
-  GroupBox2 = new QGroupBox("   Serial port settings   ");
-  {
-    QStringList names;
-    for (int i = 1; i <= 20; ++i) names << QString("COM%1").arg(i);
-    Combo_com2_name = Combo(names, true);
-    for (const QString& p : SystemSerialPorts())
-      if (!names.contains(p)) Combo_com2_name->addItem(p);
-    Combo_com2_speed =
-        Combo({"300", "1200", "2400", "4800", "9600", "19200", "38400", "115200"}, true);
-    Combo_com2_parity = Combo({"None", "Even", "Odd", "Mark", "Space"}, true);
-    Combo_com2_stop = Combo({"1", "2"}, true);
-    Butt_open_port2 = B("Connect to port");
-    CB_open_port2 = C("Automatically open on startup");
-    Edit_lanxp_ip = E("", 15);
-    Edit_lanxp_port = E("", 5);
-    UD_eth_timeout = Edit_eth_timeout = new UpDown(30, 9999, 1, 30, true);
-    Butt_connect_xport = B("Connect TCP");
-    BitBtn24 = B("Disconnect TCP");
-    auto* g = new QGridLayout(GroupBox2);
-    g->addWidget(L("Port"), 0, 0);
-    g->addWidget(Combo_com2_name, 0, 1);
-    g->addWidget(L("Speed"), 0, 2);
-    g->addWidget(Combo_com2_speed, 0, 3);
-    g->addWidget(L("Parity"), 1, 0);
-    g->addWidget(Combo_com2_parity, 1, 1);
-    g->addWidget(L("Stop bits"), 1, 2);
-    g->addWidget(Combo_com2_stop, 1, 3);
-    g->addWidget(Butt_open_port2, 2, 0, 1, 2);
-    g->addWidget(CB_open_port2, 2, 2, 1, 2);
-    g->addWidget(L("Remote IP"), 3, 0);
-    g->addWidget(Edit_lanxp_ip, 3, 1);
-    g->addWidget(L("Remote port"), 3, 2);
-    g->addWidget(Edit_lanxp_port, 3, 3);
-    g->addWidget(L("Connect timeout"), 4, 0);
-    g->addWidget(Edit_eth_timeout, 4, 1);
-    g->addWidget(L("x10ms"), 4, 2);
-    g->addWidget(Butt_connect_xport, 5, 0, 1, 2);
-    g->addWidget(BitBtn24, 5, 2, 1, 2);
-  }
-  settings->addWidget(GroupBox2, 0, 0);
-
-  // Register reading.
-  auto* regBox = new QWidget;
-  {
-    EditInputAddress = E("1", 5);
-    EditInputCount = E("125", 3);
-    checkInput = C("Input", true);
-    checkHolding = C("Holding");
-    BitBtn3 = B("Read registers");
-    gridInputRegisters = new StringGrid(6, 2, 1);
-    gridInputRegisters->setObjectName("gridInputRegisters");
-    ProgressBar1 = new QProgressBar;
-    ProgressBar1->setRange(0, 100);
-    ProgressBar1->setVisible(false);
-    UD_modbusTimeout = EditTimeoutModbus = new UpDown(50, 20000, 50, 50, true);
-    UDmodbusAddress = EditAddressModbus = new UpDown(1, 255, 1, 1, false);
-    BitBtn4 = B("Clear grid");
-    BitBtn8 = B("Export");
-    CheckBox1 = C("Automatic read");
-    UD_auto = Edit_auto = new UpDown(1, 60, 1, 1, true);
-    BitBtn18 = B("Read Status of ZELK-64");
-    auto* g = new QVBoxLayout(regBox);
-    g->setContentsMargins(0, 0, 0, 0);
-    g->addLayout(Row({L("Address"), EditInputAddress, L("Count"), EditInputCount, checkInput,
-                      checkHolding, BitBtn3}));
-    g->addWidget(gridInputRegisters, 1);
-    g->addWidget(ProgressBar1);
-    g->addLayout(Row({L("Timeout, ms"), EditTimeoutModbus, L("Address"), EditAddressModbus,
-                      BitBtn4, BitBtn8}));
-    g->addLayout(Row({CheckBox1, Edit_auto, L("s"), BitBtn18}));
-  }
-  settings->addWidget(regBox, 0, 1, 2, 1);
-
-  GroupBox3 = new QGroupBox("   Commands   ");
-  {
-    BitBtn9 = B("Write Timeout Registers");
-    UD_variousTimes = editTimeouts = new UpDown(0, 99, 1, 0, true);
-    checkBetween = C("between 2 readings");
-    checkRespond = C("wait respond for");
-    BitBtn10 = B("Set Date/Time of device");
-    Combo_baud =
-        Combo({"300", "1200", "2400", "4800", "9600", "19200", "38400", "57600", "115200"}, true);
-    Combo_parity = Combo({"None", "Even", "Odd"}, true);
-    checkFPbaud = C("m-bus port");
-    checkModbusPort = C("Modbus port", true);
-    BitBtn11 = B("Write baud and parity");
-    Edit_address = E("1", 3);
-    BitBtn12 = B("Set new modbus address");
-    UDminutes = editReadoutMinutes = new UpDown(1, 720, 1, 1, true);
-    BitBtn17 = B("Update");
-    check5B = C("0x7B");
-    checkNKE = C("SND_NKE");
-    checkStopMbus = C("Start Mbus");
-    check01 = C("0/1");
-    BitBtn20 = B("Set Universal Mbus Flags");
-    checkSort = C("Sort");
-    checkDHCP = C("DHCP");
-    checkReset = C("Reset");
-    Check_realValues = C("Return real values", true);
-    Check_generalValues = C("Transform values");
-    BitBtn25 = B("Set values");
-    auto* g = new QVBoxLayout(GroupBox3);
-    g->addLayout(Row({BitBtn9, L("Times for mbus network, in 0.0 seconds"), editTimeouts}));
-    g->addLayout(Row({checkBetween, checkRespond}));
-    g->addLayout(Row({BitBtn10}));
-    g->addLayout(Row({Combo_baud, Combo_parity, checkFPbaud, checkModbusPort, BitBtn11}));
-    g->addLayout(Row({Edit_address, BitBtn12}));
-    g->addLayout(Row({L("Readout/update time (in minutes):"), editReadoutMinutes, BitBtn17}));
-    g->addLayout(Row({check5B, checkNKE, checkStopMbus, check01, BitBtn20}));
-    g->addLayout(Row({checkSort, checkDHCP, checkReset}));
-    g->addLayout(Row({Check_realValues, Check_generalValues, BitBtn25}));
-  }
-  settings->addWidget(GroupBox3, 1, 0);
-
-  GroupBox1 = new QGroupBox("   TCP settings   ");
-  {
-    Combo_tcpCommand = Combo({"IP address", "Gateway", "Mask", "Control IP #1", "Control IP #2",
-                              "Operator IP #1", "Operator IP #2", "Operator IP #3",
-                              "Operator IP #4", "Net number (optional)"},
-                             false);
-    Edit_ip = E("", 15);
-    Button1 = B("Program IP");
-    Edit_tcpPort = E("", 5);
-    Button2 = B("Save");
-    Edit_id = E("", 8);
-    Button3 = B("Save");
-    for (QWidget* w : {static_cast<QWidget*>(Combo_tcpCommand), static_cast<QWidget*>(Edit_ip),
-                       static_cast<QWidget*>(Edit_tcpPort), static_cast<QWidget*>(Edit_id)})
-      w->setMaximumWidth(220);
-    auto* g = new QGridLayout(GroupBox1);
-    g->setColumnStretch(3, 1);
-    g->addWidget(L("Select IP setting type:"), 0, 0);
-    g->addWidget(Combo_tcpCommand, 0, 1);
-    g->addWidget(L("IP to save in device:"), 1, 0);
-    g->addWidget(Edit_ip, 1, 1);
-    g->addWidget(Button1, 1, 2);
-    g->addWidget(L("Listen on port:"), 2, 0);
-    g->addWidget(Edit_tcpPort, 2, 1);
-    g->addWidget(Button2, 2, 2);
-    g->addWidget(L("Serial #"), 3, 0);
-    g->addWidget(Edit_id, 3, 1);
-    g->addWidget(Button3, 3, 2);
-  }
-  settings->addWidget(GroupBox1, 2, 0, 1, 2);
+  settings->addWidget(BuildSerialGroup(), 0, 0);
+  settings->addWidget(BuildRegisterReader(), 0, 1, 2, 1);
+  settings->addWidget(BuildCommandsGroup(), 1, 0);
+  settings->addWidget(BuildTcpGroup(), 2, 0, 1, 2);
   settings->setColumnStretch(1, 1);
+}
 
-  // ---- Quick read/write page ----
-  auto* quick = new QVBoxLayout(TabSheet1);
+QWidget* TForm1::BuildSerialGroup() {
+  GroupBox2 = new QGroupBox("   Serial port settings   ");
+  QStringList names;
+  for (int i = 1; i <= 20; ++i) names << QString("COM%1").arg(i);
+  Combo_com2_name = Combo(names, true);
+  for (const QString& p : SystemSerialPorts())
+    if (!names.contains(p)) Combo_com2_name->addItem(p);
+  Combo_com2_speed =
+      Combo({"300", "1200", "2400", "4800", "9600", "19200", "38400", "115200"}, true);
+  Combo_com2_parity = Combo({"None", "Even", "Odd", "Mark", "Space"}, true);
+  Combo_com2_stop = Combo({"1", "2"}, true);
+  Butt_open_port2 = B("Connect to port");
+  CB_open_port2 = C("Automatically open on startup");
+  Edit_lanxp_ip = E("", 15);
+  Edit_lanxp_port = E("", 5);
+  UD_eth_timeout = Edit_eth_timeout = new UpDown(30, 9999, 1, 30, true);
+  Butt_connect_xport = B("Connect TCP");
+  BitBtn24 = B("Disconnect TCP");
+  auto* g = new QGridLayout(GroupBox2);
+  g->addWidget(L("Port"), 0, 0);
+  g->addWidget(Combo_com2_name, 0, 1);
+  g->addWidget(L("Speed"), 0, 2);
+  g->addWidget(Combo_com2_speed, 0, 3);
+  g->addWidget(L("Parity"), 1, 0);
+  g->addWidget(Combo_com2_parity, 1, 1);
+  g->addWidget(L("Stop bits"), 1, 2);
+  g->addWidget(Combo_com2_stop, 1, 3);
+  g->addWidget(Butt_open_port2, 2, 0, 1, 2);
+  g->addWidget(CB_open_port2, 2, 2, 1, 2);
+  g->addWidget(L("Remote IP"), 3, 0);
+  g->addWidget(Edit_lanxp_ip, 3, 1);
+  g->addWidget(L("Remote port"), 3, 2);
+  g->addWidget(Edit_lanxp_port, 3, 3);
+  g->addWidget(L("Connect timeout"), 4, 0);
+  g->addWidget(Edit_eth_timeout, 4, 1);
+  g->addWidget(L("x10ms"), 4, 2);
+  g->addWidget(Butt_connect_xport, 5, 0, 1, 2);
+  g->addWidget(BitBtn24, 5, 2, 1, 2);
+  return GroupBox2;
+}
+
+QWidget* TForm1::BuildRegisterReader() {
+  auto* regBox = new QWidget;
+  EditInputAddress = E("1", 5);
+  EditInputCount = E("125", 3);
+  checkInput = C("Input", true);
+  checkHolding = C("Holding");
+  BitBtn3 = B("Read registers");
+  gridInputRegisters = new StringGrid(6, 2, 1);
+  gridInputRegisters->setObjectName("gridInputRegisters");
+  ProgressBar1 = new QProgressBar;
+  ProgressBar1->setRange(0, 100);
+  ProgressBar1->setVisible(false);
+  UD_modbusTimeout = EditTimeoutModbus = new UpDown(50, 20000, 50, 50, true);
+  UDmodbusAddress = EditAddressModbus = new UpDown(1, 255, 1, 1, false);
+  BitBtn4 = B("Clear grid");
+  BitBtn8 = B("Export");
+  CheckBox1 = C("Automatic read");
+  UD_auto = Edit_auto = new UpDown(1, 60, 1, 1, true);
+  BitBtn18 = B("Read Status of ZELK-64");
+  auto* g = new QVBoxLayout(regBox);
+  g->setContentsMargins(0, 0, 0, 0);
+  g->addLayout(Row({L("Address"), EditInputAddress, L("Count"), EditInputCount, checkInput,
+                    checkHolding, BitBtn3}));
+  g->addWidget(gridInputRegisters, 1);
+  g->addWidget(ProgressBar1);
+  g->addLayout(Row({L("Timeout, ms"), EditTimeoutModbus, L("Address"), EditAddressModbus, BitBtn4,
+                    BitBtn8}));
+  g->addLayout(Row({CheckBox1, Edit_auto, L("s"), BitBtn18}));
+  return regBox;
+}
+
+QWidget* TForm1::BuildCommandsGroup() {
+  GroupBox3 = new QGroupBox("   Commands   ");
+  BitBtn9 = B("Write Timeout Registers");
+  UD_variousTimes = editTimeouts = new UpDown(0, 99, 1, 0, true);
+  checkBetween = C("between 2 readings");
+  checkRespond = C("wait respond for");
+  BitBtn10 = B("Set Date/Time of device");
+  Combo_baud =
+      Combo({"300", "1200", "2400", "4800", "9600", "19200", "38400", "57600", "115200"}, true);
+  Combo_parity = Combo({"None", "Even", "Odd"}, true);
+  checkFPbaud = C("m-bus port");
+  checkModbusPort = C("Modbus port", true);
+  BitBtn11 = B("Write baud and parity");
+  Edit_address = E("1", 3);
+  BitBtn12 = B("Set new modbus address");
+  UDminutes = editReadoutMinutes = new UpDown(1, 720, 1, 1, true);
+  BitBtn17 = B("Update");
+  check5B = C("0x7B");
+  checkNKE = C("SND_NKE");
+  checkStopMbus = C("Start Mbus");
+  check01 = C("0/1");
+  BitBtn20 = B("Set Universal Mbus Flags");
+  checkSort = C("Sort");
+  checkDHCP = C("DHCP");
+  checkReset = C("Reset");
+  Check_realValues = C("Return real values", true);
+  Check_generalValues = C("Transform values");
+  BitBtn25 = B("Set values");
+  auto* g = new QVBoxLayout(GroupBox3);
+  g->addLayout(Row({BitBtn9, L("Times for mbus network, in 0.0 seconds"), editTimeouts}));
+  g->addLayout(Row({checkBetween, checkRespond}));
+  g->addLayout(Row({BitBtn10}));
+  g->addLayout(Row({Combo_baud, Combo_parity, checkFPbaud, checkModbusPort, BitBtn11}));
+  g->addLayout(Row({Edit_address, BitBtn12}));
+  g->addLayout(Row({L("Readout/update time (in minutes):"), editReadoutMinutes, BitBtn17}));
+  g->addLayout(Row({check5B, checkNKE, checkStopMbus, check01, BitBtn20}));
+  g->addLayout(Row({checkSort, checkDHCP, checkReset}));
+  g->addLayout(Row({Check_realValues, Check_generalValues, BitBtn25}));
+  return GroupBox3;
+}
+
+QWidget* TForm1::BuildTcpGroup() {
+  GroupBox1 = new QGroupBox("   TCP settings   ");
+  Combo_tcpCommand = Combo({"IP address", "Gateway", "Mask", "Control IP #1", "Control IP #2",
+                            "Operator IP #1", "Operator IP #2", "Operator IP #3", "Operator IP #4",
+                            "Net number (optional)"},
+                           false);
+  Edit_ip = E("", 15);
+  Button1 = B("Program IP");
+  Edit_tcpPort = E("", 5);
+  Button2 = B("Save");
+  Edit_id = E("", 8);
+  Button3 = B("Save");
+  for (QWidget* w : {static_cast<QWidget*>(Combo_tcpCommand), static_cast<QWidget*>(Edit_ip),
+                     static_cast<QWidget*>(Edit_tcpPort), static_cast<QWidget*>(Edit_id)})
+    w->setMaximumWidth(220);
+  auto* g = new QGridLayout(GroupBox1);
+  g->setColumnStretch(3, 1);
+  g->addWidget(L("Select IP setting type:"), 0, 0);
+  g->addWidget(Combo_tcpCommand, 0, 1);
+  g->addWidget(L("IP to save in device:"), 1, 0);
+  g->addWidget(Edit_ip, 1, 1);
+  g->addWidget(Button1, 1, 2);
+  g->addWidget(L("Listen on port:"), 2, 0);
+  g->addWidget(Edit_tcpPort, 2, 1);
+  g->addWidget(Button2, 2, 2);
+  g->addWidget(L("Serial #"), 3, 0);
+  g->addWidget(Edit_id, 3, 1);
+  g->addWidget(Button3, 3, 2);
+  return GroupBox1;
+}
+
+// The M-Bus device table with its scan, search, address and value controls.
+void TForm1::BuildMbusTable() {
   gridLoops = new StringGrid(8, 2, 1);
   gridLoops->setObjectName("gridLoops");
   gridLoops->setSelectionBehavior(QAbstractItemView::SelectRows);
@@ -318,6 +335,17 @@ void TForm1::BuildWindow() {
   BitBtn26 = B("BitBtn26");
   BitBtn26->setVisible(false);
   Label16 = L("Selected: ");
+  Check_5B = C("0x5B");
+  Check_53 = C("0x53");
+  Check_53->setVisible(false);
+  Edit_valuePulses = E("0", 8);
+  Check_valueHex = C("Hex", true);
+  Check_valueBCD = C("BCD");
+  Button4 = B("Set new value");
+}
+
+// The activated-device table with its readback and activation controls.
+void TForm1::BuildDeviceTable() {
   GridDevices = new StringGrid(15, 2, 1);
   GridDevices->setObjectName("GridDevices");
   GridDevices->setSelectionBehavior(QAbstractItemView::SelectRows);
@@ -335,18 +363,17 @@ void TForm1::BuildWindow() {
   BitBtn15 = B("");
   BitBtn15->setIcon(style()->standardIcon(QStyle::SP_ArrowDown));
   BitBtn15->setToolTip("Copy the M-Bus device table into the activated devices");
-  Check_5B = C("0x5B");
-  Check_53 = C("0x53");
-  Check_53->setVisible(false);
-  Edit_valuePulses = E("0", 8);
-  Check_valueHex = C("Hex", true);
-  Check_valueBCD = C("BCD");
-  Button4 = B("Set new value");
+}
+
+void TForm1::BuildQuickPage() {
+  BuildMbusTable();
+  BuildDeviceTable();
   GridFullTelegram = new StringGrid(7, 1, 0);
   GridFullTelegram->setVisible(false);
   Memo_export = new QPlainTextEdit;
   Memo_export->setVisible(false);
 
+  auto* quick = new QVBoxLayout(TabSheet1);
   quick->addWidget(L("M-bus devices "));
   quick->addWidget(gridLoops, 3);
   quick->addLayout(Row({L("From:"), editAddressFrom, L("to"), editAddressTo, L("Scan time,"),
@@ -375,7 +402,9 @@ void TForm1::BuildMenus() {
   QMenu* help = menuBar()->addMenu("Help");
   About1 = help->addAction("About");
   Usermanual1 = help->addAction("User manual");
+}
 
+void TForm1::BuildContextMenus() {
   ContextMbusMenu = new QMenu(this);
   Read1 = ContextMbusMenu->addAction("Read");
   Removefromtable1 = ContextMbusMenu->addAction("Remove from table");
@@ -448,126 +477,153 @@ void TForm1::CoupleCheckBoxes() {
   atMostOne({checkNKE, check5B, checkStopMbus, checkSort, checkDHCP, checkReset});
 }
 
-void TForm1::WireHandlers() {
-  auto click = [this](QPushButton* b, void (TForm1::*h)()) {
-    connect(b, &QPushButton::clicked, this, h);
-  };
-  auto menu = [this](QAction* a, void (TForm1::*h)()) { connect(a, &QAction::triggered, this, h); };
-  auto box = [this](QCheckBox* c, void (TForm1::*h)()) {
-    connect(c, &QCheckBox::clicked, this, h);
-  };
+// ---- wiring, one function per subsystem ----
 
-  click(Butt_open_port2, &TForm1::Butt_open_port2Click);
-  click(Butt_connect_xport, &TForm1::Butt_connect_xportClick);
-  click(BitBtn24, &TForm1::BitBtn24Click);
+namespace {
+// Connects a button's click, a menu item's trigger or a check box's click to a handler.
+void OnClick(TForm1* f, QPushButton* b, void (TForm1::*h)()) {
+  QObject::connect(b, &QPushButton::clicked, f, h);
+}
+void OnMenu(TForm1* f, QAction* a, void (TForm1::*h)()) {
+  QObject::connect(a, &QAction::triggered, f, h);
+}
+void OnBox(TForm1* f, QCheckBox* c, void (TForm1::*h)()) {
+  QObject::connect(c, &QCheckBox::clicked, f, h);
+}
+void OnTick(TForm1* f, DTimer* t, void (TForm1::*h)()) { QObject::connect(t, &DTimer::Timer, f, h); }
+}  // namespace
+
+void TForm1::WireHandlers() {
+  WireLinks();
+  WireRegisterReader();
+  WireGateway();
+  WireDeviceMap();
+  WireNetwork();
+  WireTimers();
+  OnMenu(this, Exit1, &TForm1::Exit1Click);
+  OnMenu(this, English1, &TForm1::English1Click);
+  OnMenu(this, About1, &TForm1::About1Click);
+  OnMenu(this, Usermanual1, &TForm1::Usermanual1Click);
+}
+
+void TForm1::WireLinks() {
+  OnClick(this, Butt_open_port2, &TForm1::Butt_open_port2Click);
+  OnClick(this, Butt_connect_xport, &TForm1::Butt_connect_xportClick);
+  OnClick(this, BitBtn24, &TForm1::BitBtn24Click);
   connect(Comm2, &SerialLink::RxChar, this, &TForm1::Comm2RxChar);
   connect(Comm2, &SerialLink::Lost, this, &TForm1::SerialPortLost);
   connect(Xport_socket, &QTcpSocket::connected, this, &TForm1::Xport_socketConnect);
   connect(Xport_socket, &QTcpSocket::disconnected, this, &TForm1::Xport_socketDisconnect);
   connect(Xport_socket, &QTcpSocket::readyRead, this, &TForm1::Xport_socketRead);
   connect(Xport_socket, &QTcpSocket::errorOccurred, this, &TForm1::Xport_socketError);
+}
 
-  click(BitBtn3, &TForm1::BitBtn3Click);
-  click(BitBtn4, &TForm1::BitBtn4Click);
-  click(BitBtn8, &TForm1::BitBtn8Click);
-  box(CheckBox1, &TForm1::CheckBox1Click);
+void TForm1::WireRegisterReader() {
+  OnClick(this, BitBtn3, &TForm1::BitBtn3Click);
+  OnClick(this, BitBtn4, &TForm1::BitBtn4Click);
+  OnClick(this, BitBtn8, &TForm1::BitBtn8Click);
+  OnBox(this, CheckBox1, &TForm1::CheckBox1Click);
   connect(Edit_auto, &QSpinBox::valueChanged, this, &TForm1::Edit_autoChange);
-  box(checkInput, &TForm1::checkInputClick);
-  box(checkHolding, &TForm1::checkHoldingClick);
-  click(Butt_command_send, &TForm1::Butt_command_sendClick);
+  OnBox(this, checkInput, &TForm1::checkInputClick);
+  OnBox(this, checkHolding, &TForm1::checkHoldingClick);
+  OnClick(this, Butt_command_send, &TForm1::Butt_command_sendClick);
   connect(Edit_command, &QLineEdit::returnPressed, this, &TForm1::Butt_command_sendClick);
-  box(Check_ascii, &TForm1::Check_asciiClick);
-  box(Check_hex, &TForm1::Check_hexClick);
-  click(BitBtn5, &TForm1::BitBtn5Click);
-  click(BitBtn6, &TForm1::BitBtn6Click);
+  OnBox(this, Check_ascii, &TForm1::Check_asciiClick);
+  OnBox(this, Check_hex, &TForm1::Check_hexClick);
+  OnClick(this, BitBtn5, &TForm1::BitBtn5Click);
+  OnClick(this, BitBtn6, &TForm1::BitBtn6Click);
+}
 
-  click(BitBtn9, &TForm1::BitBtn9Click);
-  click(BitBtn10, &TForm1::BitBtn10Click);
-  click(BitBtn11, &TForm1::BitBtn11Click);
-  click(BitBtn12, &TForm1::BitBtn12Click);
-  click(BitBtn17, &TForm1::BitBtn17Click);
-  click(BitBtn20, &TForm1::BitBtn20Click);
-  click(BitBtn25, &TForm1::BitBtn25Click);
-  box(checkBetween, &TForm1::checkBetweenClick);
-  box(checkRespond, &TForm1::checkRespondClick);
-  box(check5B, &TForm1::check5BClick);
-  box(checkNKE, &TForm1::checkNKEClick);
-  box(checkStopMbus, &TForm1::checkStopMbusClick);
-  box(checkSort, &TForm1::checkSortClick);
-  box(checkDHCP, &TForm1::checkDHCPClick);
-  box(checkReset, &TForm1::checkResetClick);
-  click(BitBtn18, &TForm1::BitBtn18Click);
-  click(Button1, &TForm1::Button1Click);
-  click(Button2, &TForm1::Button2Click);
-  click(Button3, &TForm1::Button3Click);
-  click(Button4, &TForm1::Button4Click);
+void TForm1::WireGateway() {
+  OnClick(this, BitBtn9, &TForm1::BitBtn9Click);
+  OnClick(this, BitBtn10, &TForm1::BitBtn10Click);
+  OnClick(this, BitBtn11, &TForm1::BitBtn11Click);
+  OnClick(this, BitBtn12, &TForm1::BitBtn12Click);
+  OnClick(this, BitBtn17, &TForm1::BitBtn17Click);
+  OnClick(this, BitBtn20, &TForm1::BitBtn20Click);
+  OnClick(this, BitBtn25, &TForm1::BitBtn25Click);
+  OnBox(this, checkBetween, &TForm1::checkBetweenClick);
+  OnBox(this, checkRespond, &TForm1::checkRespondClick);
+  OnBox(this, check5B, &TForm1::check5BClick);
+  OnBox(this, checkNKE, &TForm1::checkNKEClick);
+  OnBox(this, checkStopMbus, &TForm1::checkStopMbusClick);
+  OnBox(this, checkSort, &TForm1::checkSortClick);
+  OnBox(this, checkDHCP, &TForm1::checkDHCPClick);
+  OnBox(this, checkReset, &TForm1::checkResetClick);
+  OnClick(this, BitBtn18, &TForm1::BitBtn18Click);
+  OnClick(this, Button1, &TForm1::Button1Click);
+  OnClick(this, Button2, &TForm1::Button2Click);
+  OnClick(this, Button3, &TForm1::Button3Click);
+  OnClick(this, Button4, &TForm1::Button4Click);
+}
 
-  click(buttonReadModbus, &TForm1::buttonReadModbusClick);
+void TForm1::WireDeviceMap() {
+  OnClick(this, buttonReadModbus, &TForm1::buttonReadModbusClick);
   connect(GridDevices, &StringGrid::MouseDown, this, &TForm1::GridDevicesMouseDown);
   connect(GridDevices, &StringGrid::MouseUp, this, &TForm1::GridDevicesMouseUp);
   connect(GridDevices, &StringGrid::DoubleClicked, this, &TForm1::GridDevicesDblClick);
   connect(GridDevices, &QTableWidget::currentCellChanged, this,
           [this](int row, int col, int, int) { GridDevicesSelectCell(col, row); });
-  click(BitBtn13, &TForm1::BitBtn13Click);
-  menu(Activate1, &TForm1::Activate1Click);
-  menu(ActivateAllinTable1, &TForm1::ActivateAllinTable1Click);
-  menu(Removefromtable2, &TForm1::Removefromtable2Click);
-  menu(Delete1, &TForm1::Delete1Click);
-  menu(DeleteAll1, &TForm1::DeleteAll1Click);
-  menu(Exclude2inputs1, &TForm1::Exclude2inputs1Click);
-  box(checkActivate, &TForm1::checkActivateClick);
-  box(checkDelete, &TForm1::checkDeleteClick);
-  box(checkdeactivateInputs, &TForm1::checkdeactivateInputsClick);
-  click(BitBtn14, &TForm1::BitBtn14Click);
-  click(BitBtn19, &TForm1::BitBtn19Click);
-  click(BitBtn15, &TForm1::BitBtn15Click);
-  click(Butt_activateAll, &TForm1::Butt_activateAllClick);
+  OnClick(this, BitBtn13, &TForm1::BitBtn13Click);
+  OnMenu(this, Activate1, &TForm1::Activate1Click);
+  OnMenu(this, ActivateAllinTable1, &TForm1::ActivateAllinTable1Click);
+  OnMenu(this, Removefromtable2, &TForm1::Removefromtable2Click);
+  OnMenu(this, Delete1, &TForm1::Delete1Click);
+  OnMenu(this, DeleteAll1, &TForm1::DeleteAll1Click);
+  OnMenu(this, Exclude2inputs1, &TForm1::Exclude2inputs1Click);
+  OnBox(this, checkActivate, &TForm1::checkActivateClick);
+  OnBox(this, checkDelete, &TForm1::checkDeleteClick);
+  OnBox(this, checkdeactivateInputs, &TForm1::checkdeactivateInputsClick);
+  OnClick(this, BitBtn14, &TForm1::BitBtn14Click);
+  OnClick(this, BitBtn19, &TForm1::BitBtn19Click);
+  OnClick(this, BitBtn15, &TForm1::BitBtn15Click);
+  OnClick(this, Butt_activateAll, &TForm1::Butt_activateAllClick);
+  OnClick(this, BitBtn16, &TForm1::BitBtn16Click);
+  OnClick(this, Butt_import, &TForm1::Butt_importClick);
+}
 
-  click(BitBtn1, &TForm1::BitBtn1Click);
-  click(BitBtn2, &TForm1::BitBtn2Click);
+void TForm1::WireNetwork() {
+  OnClick(this, BitBtn1, &TForm1::BitBtn1Click);
+  OnClick(this, BitBtn2, &TForm1::BitBtn2Click);
   connect(gridLoops, &StringGrid::MouseDown, this, &TForm1::gridLoopsMouseDown);
   connect(gridLoops, &StringGrid::MouseUp, this, &TForm1::gridLoopsMouseUp);
   connect(gridLoops, &QTableWidget::currentCellChanged, this,
           [this](int row, int col, int, int) { gridLoopsSelectCell(col, row); });
-  menu(Read1, &TForm1::Read1Click);
-  menu(Removefromtable1, &TForm1::Removefromtable1Click);
-  menu(ChangePrAddr1, &TForm1::ChangePrAddr1Click);
-  menu(SetallPrimaryaddresses1, &TForm1::SetallPrimaryaddresses1Click);
-  menu(Oil1, &TForm1::Oil1Click);
-  menu(HotWater1, &TForm1::HotWater1Click);
-  menu(ColdWater1, &TForm1::ColdWater1Click);
-  menu(Electricity1, &TForm1::Electricity1Click);
-  menu(Heat1, &TForm1::Heat1Click);
-  menu(Gas1, &TForm1::Gas1Click);
-  menu(NA1, &TForm1::NA1Click);
-  menu(Cleartable1, &TForm1::Cleartable1Click);
-  menu(Loadfile1, &TForm1::Loadfile1Click);
-  menu(Savefile1, &TForm1::Savefile1Click);
-  menu(Open1, &TForm1::Open1Click);
-  menu(Save1, &TForm1::Save1Click);
-  menu(Exit1, &TForm1::Exit1Click);
-  menu(English1, &TForm1::English1Click);
-  menu(About1, &TForm1::About1Click);
-  menu(Usermanual1, &TForm1::Usermanual1Click);
-  click(BitBtn16, &TForm1::BitBtn16Click);
-  click(Butt_import, &TForm1::Butt_importClick);
-  click(Butt_save_data, &TForm1::Butt_save_dataClick);
-  click(Butt_load_data, &TForm1::Butt_load_dataClick);
-  click(Butt_clear_grid, &TForm1::Butt_clear_gridClick);
-  click(BitBtn21, &TForm1::BitBtn21Click);
-  click(BitBtn22, &TForm1::BitBtn22Click);
-  click(BitBtn23, &TForm1::BitBtn23Click);
-  click(BitBtn26, &TForm1::BitBtn26Click);
+  OnMenu(this, Read1, &TForm1::Read1Click);
+  OnMenu(this, Removefromtable1, &TForm1::Removefromtable1Click);
+  OnMenu(this, ChangePrAddr1, &TForm1::ChangePrAddr1Click);
+  OnMenu(this, SetallPrimaryaddresses1, &TForm1::SetallPrimaryaddresses1Click);
+  OnMenu(this, Oil1, &TForm1::Oil1Click);
+  OnMenu(this, HotWater1, &TForm1::HotWater1Click);
+  OnMenu(this, ColdWater1, &TForm1::ColdWater1Click);
+  OnMenu(this, Electricity1, &TForm1::Electricity1Click);
+  OnMenu(this, Heat1, &TForm1::Heat1Click);
+  OnMenu(this, Gas1, &TForm1::Gas1Click);
+  OnMenu(this, NA1, &TForm1::NA1Click);
+  OnMenu(this, Cleartable1, &TForm1::Cleartable1Click);
+  OnMenu(this, Loadfile1, &TForm1::Loadfile1Click);
+  OnMenu(this, Savefile1, &TForm1::Savefile1Click);
+  OnMenu(this, Open1, &TForm1::Open1Click);
+  OnMenu(this, Save1, &TForm1::Save1Click);
+  OnClick(this, Butt_save_data, &TForm1::Butt_save_dataClick);
+  OnClick(this, Butt_load_data, &TForm1::Butt_load_dataClick);
+  OnClick(this, Butt_clear_grid, &TForm1::Butt_clear_gridClick);
+  OnClick(this, BitBtn21, &TForm1::BitBtn21Click);
+  OnClick(this, BitBtn22, &TForm1::BitBtn22Click);
+  OnClick(this, BitBtn23, &TForm1::BitBtn23Click);
+  OnClick(this, BitBtn26, &TForm1::BitBtn26Click);
+}
 
-  connect(Timer_free_command, &DTimer::Timer, this, &TForm1::Timer_free_commandTimer);
-  connect(Timer_modbus, &DTimer::Timer, this, &TForm1::Timer_modbusTimer);
-  connect(Timer_auto, &DTimer::Timer, this, &TForm1::Timer_autoTimer);
-  connect(Timer_status, &DTimer::Timer, this, &TForm1::Timer_statusTimer);
-  connect(TimerReadDevices, &DTimer::Timer, this, &TForm1::TimerReadDevicesTimer);
-  connect(Timer_mbus, &DTimer::Timer, this, &TForm1::Timer_mbusTimer);
-  connect(Timer_mbusRespond, &DTimer::Timer, this, &TForm1::Timer_mbusRespondTimer);
-  connect(Timer_activateAll, &DTimer::Timer, this, &TForm1::Timer_activateAllTimer);
-  connect(Timer_changePrimaryAll, &DTimer::Timer, this, &TForm1::Timer_changePrimaryAllTimer);
+void TForm1::WireTimers() {
+  OnTick(this, Timer_free_command, &TForm1::Timer_free_commandTimer);
+  OnTick(this, Timer_modbus, &TForm1::Timer_modbusTimer);
+  OnTick(this, Timer_auto, &TForm1::Timer_autoTimer);
+  OnTick(this, Timer_status, &TForm1::Timer_statusTimer);
+  OnTick(this, TimerReadDevices, &TForm1::TimerReadDevicesTimer);
+  OnTick(this, Timer_mbus, &TForm1::Timer_mbusTimer);
+  OnTick(this, Timer_mbusRespond, &TForm1::Timer_mbusRespondTimer);
+  OnTick(this, Timer_activateAll, &TForm1::Timer_activateAllTimer);
+  OnTick(this, Timer_changePrimaryAll, &TForm1::Timer_changePrimaryAllTimer);
 }
 
 // ---- shared helpers ----
@@ -642,13 +698,17 @@ bool TForm1::CheckLink() {
 }
 
 void TForm1::ClearBuffers() {
-  SerialRxBuffer.clear();
-  TcpRxBuffer.clear();
+  link.SerialRxBuffer.clear();
+  link.TcpRxBuffer.clear();
 }
 
 void TForm1::ClearBuffersAndPurge() {
   ClearBuffers();
-  if (SerialOpen) Comm2->Purge();
+  if (link.SerialOpen) Comm2->Purge();
+}
+
+const ByteString& TForm1::RawReceived() const {
+  return link.TcpConnected ? link.TcpRxBuffer : link.SerialRxBuffer;
 }
 
 QString TForm1::Panel(int i) const { return StatusPanels[static_cast<size_t>(i)]->text(); }

@@ -1,6 +1,8 @@
-// The main window: owns every control, both links, the timers, the grids and the trace memo.
-// Handlers carry the names of the controls they serve; each subsystem implements its handlers in
-// its own file (src/link, src/modbus, src/gateway, src/network, src/mbus).
+// The main window: owns every control, the links, the timers, the grids and the trace memo, and
+// the state of each subsystem in one group per subsystem. Handlers carry the names of the controls
+// they serve; each subsystem implements its handlers in its own file(s), named at its group
+// below, and reaches another subsystem through that subsystem's named methods, never through its
+// fields. The groups are public because the window tests inspect them.
 #pragma once
 
 #include <QAction>
@@ -26,6 +28,7 @@
 #include <functional>
 #include <string>
 
+#include "app/operations.h"
 #include "app/widgets.h"
 #include "core/bytes.h"
 #include "core/modbus/answer.h"
@@ -61,6 +64,74 @@ struct UiSeam {
   std::function<std::tm()> localNow;
 };
 
+// ---- state, one group per subsystem ----
+
+// Links: src/link/serial_handlers.cpp, src/link/tcp_handlers.cpp; sending and the answer intake
+// in src/modbus/senders.cpp.
+struct LinkState {
+  bool SerialOpen = false;
+  bool TcpConnected = false;
+  ByteString SerialRxBuffer;
+  ByteString TcpRxBuffer;
+  uint16_t TransactionId = 1000;
+};
+
+// Gateway configuration and status: src/gateway/config_commands.cpp, network_settings.cpp,
+// status_readout.cpp, gateway_requests.cpp.
+struct GatewayState {
+  // A configuration command's (or the real-address listing's) answer is awaited.
+  bool CommandPending = false;
+  uint8_t StatusStep = 15;
+};
+
+// Device map and activation: src/gateway/device_map.cpp (readback, Timer_free_command's
+// collector, GridDevices selection), src/gateway/activation.cpp.
+struct DeviceMapState {
+  int DeviceRecordSize = 28;
+  int ActiveDeviceCount = 0;  // 1 bits of the 256-bit bitmap; a byte would wrap all-set to 0
+  int DeviceRecordIndex = 0;  // an 8-bit index would wrap past 255 records and never end
+  bool VersionReadPending = false;
+  bool DeviceListPending = false;
+  int SelectedDeviceRow = 0;
+  int SelectedDeviceAddress = -1;
+  std::array<bool, 251> RowMarks{};      // rows 1..250
+  bool DeviceGridDoubleClicked = false;  // the next mouse-up marks every row
+  int ActivateRow = 0;                   // Activate All: row being activated
+  int ActivateRetries = 0;               // Activate All: failed attempts at ActivateRow
+};
+
+// Tunnel with scan and one-meter read: src/network/scan.cpp, src/network/device_read.cpp,
+// src/mbus/decode_window.cpp (the tunnelled answer's decode).
+struct TunnelState {
+  bool ScanActive = false;
+  bool AttemptFailed = false;
+  bool SingleReadActive = false;
+  int SelectedMbusAddress = 0;
+  int SelectedMbusRow = 0;
+  int RetryCount = 0;
+  int ScanAddress = 0;  // int, not 8 bits: a scan to 255 ends after 255 instead of wrapping to 0
+  bool AnswerStage = false;     // false: answer status awaited; true: answer bytes awaited
+  int AnswerRegisterCount = 0;  // registers of the tunnel block to read for the answer
+};
+
+// Secondary search: src/network/secondary_search.cpp (the worker and its start and stop).
+struct SearchState {
+  // Written by STOP and polled by the worker on its own thread.
+  std::atomic<bool> StopRequested = false;
+  // The next worker run changes a primary address (cleared when that run ends).
+  bool ChangeAddressRequested = false;
+  // The latest worker: created idle at start-up, one new worker per run, deleted when its run
+  // has ended.
+  QPointer<QThread> SecondaryWorker;
+  // From the start of a run until its end section has taken effect on this thread.
+  bool SecondarySearchRunning = false;
+};
+
+// Address and medium changes: src/network/address_changes.cpp.
+struct ChangeState {
+  int ChangeAllRow = 0;  // row of "Set all Primary addresses"; STOP puts it past the end
+};
+
 class TForm1 : public QMainWindow {
   Q_OBJECT
 
@@ -72,7 +143,14 @@ class TForm1 : public QMainWindow {
 
   UiSeam seam;
 
-  // ---- helpers shared by every subsystem ----
+  LinkState link;
+  GatewayState gateway;
+  DeviceMapState devices;
+  TunnelState tunnel;
+  SearchState search;
+  ChangeState changes;
+
+  // ---- helpers shared by every subsystem (src/app/tform1.cpp) ----
   // Adds one line to the trace memo. Lines reach the widget together, at most 20 ms after the
   // first of them (MemoLines and FlushMemo take them at once).
   void MemoAdd(const QString& line);
@@ -85,258 +163,38 @@ class TForm1 : public QMainWindow {
   QMessageBox::StandardButton Box(QWidget* owner, const QString& caption, const QString& text,
                                   QMessageBox::Icon icon = QMessageBox::Warning,
                                   QMessageBox::StandardButtons buttons = QMessageBox::Ok);
-  bool LinkOpen() const { return SerialOpen || TcpConnected; }
-  // "Serial or TCP port for modbus is not open..." when no link is open; returns LinkOpen().
-  bool CheckLink();
-  // Clears both receive buffers.
-  void ClearBuffers();
-  // Clears both buffers and purges the serial port when it is open.
-  void ClearBuffersAndPurge();
+  QString Panel(int i) const;
+  void SetPanel(int i, const QString& text);
   const QString& AppDir() const { return appDir_; }
   const QString& SettingsPath() const { return settingsPath_; }
   const QString& SettingsDir() const { return settingsDirValue_; }
   // Runs start-up (restore settings, headers, automatic open). Called by main and by tests.
   void FormCreate();
 
-  // ---- shared state ----
-  bool SerialOpen = false;
-  bool TcpConnected = false;
-  ByteString SerialRxBuffer;
-  ByteString TcpRxBuffer;
-  uint16_t TransactionId = 1000;
+  // ---- long operations (src/app/operations.cpp) ----
+  // A running operation keeps the controls of its row in the operation table disabled; a control
+  // is enabled again once no running operation holds it.
+  void BeginOperation(Op op);
+  void EndOperation(Op op);
+  bool OperationRunning(Op op) const { return operations_.Running(op); }
+  // Its Started and Ended signals report every operation's start and end.
+  const OperationTable& Operations() const { return operations_; }
 
-  // Gateway configuration
-  bool CommandPending = false;
-  uint8_t StatusStep = 15;
-
-  // Device map
-  int DeviceRecordSize = 28;
-  int ActiveDeviceCount = 0;  // 1 bits of the 256-bit bitmap; a byte would wrap all-set to 0
-  int DeviceRecordIndex = 0;  // an 8-bit index would wrap past 255 records and never end
-  bool VersionReadPending = false;
-  bool DeviceListPending = false;
-  int SelectedDeviceRow = 0;
-  int SelectedDeviceAddress = -1;
-  std::array<bool, 251> RowMarks{};  // rows 1..250
-  bool DeviceGridDoubleClicked = false;  // the next mouse-up marks every row
-  int ActivateRow = 0;                   // Activate All: row being activated
-
-  // M-Bus network
-  bool ScanActive = false;
-  bool MatchRowsById = false;
-  bool KeepRawAnswer = false;
-  bool AttemptFailed = false;
-  bool SingleReadActive = false;
-  // Written by STOP and polled by the secondary-search worker on its own thread.
-  std::atomic<bool> StopRequested = false;
-  int SelectedMbusAddress = 0;
-  int SelectedMbusRow = 0;
-  int RetryCount = 0;
-  int ScanAddress = 0;  // int, not 8 bits: a scan to 255 ends after 255 instead of wrapping to 0
-  bool AnswerStage = false;     // false: answer status awaited; true: answer bytes awaited
-  int AnswerRegisterCount = 0;  // registers of the tunnel block to read for the answer
-  int ChangeAllRow = 0;         // row of "Set all Primary addresses"; STOP puts it past the end
-  bool ChangeAddressRequested = false;  // the next worker run changes a primary address
-
-  // ---- controls ----
-  QTabWidget* PageControl1;
-  QWidget* TabSheet1;  // "Quick read/write"
-  QWidget* TabSheet2;  // "Settings"
-  QPlainTextEdit* Memo_current;
-  QLabel* Label4;
-  QLineEdit* Edit_command;
-  QCheckBox* Check_ascii;
-  QCheckBox* Check_hex;
-  QPushButton* Butt_command_send;
-  QPushButton* BitBtn5;
-  QPushButton* BitBtn6;
-  QPushButton* BitBtn7;
-  QStatusBar* StatusBar1;
-  std::array<QLabel*, 4> StatusPanels{};
-  QString Panel(int i) const;
-  void SetPanel(int i, const QString& text);
-
-  // Serial port settings group
-  QGroupBox* GroupBox2;
-  QComboBox* Combo_com2_name;
-  QComboBox* Combo_com2_speed;
-  QComboBox* Combo_com2_parity;
-  QComboBox* Combo_com2_stop;
-  QPushButton* Butt_open_port2;
-  QCheckBox* CB_open_port2;
-  QLineEdit* Edit_lanxp_ip;
-  QLineEdit* Edit_lanxp_port;
-  UpDown* UD_eth_timeout;
-  UpDown* Edit_eth_timeout;
-  QPushButton* Butt_connect_xport;
-  QPushButton* BitBtn24;
-
-  // Register reading
-  QLineEdit* EditInputAddress;
-  QLineEdit* EditInputCount;
-  QCheckBox* checkInput;
-  QCheckBox* checkHolding;
-  QPushButton* BitBtn3;
-  StringGrid* gridInputRegisters;
-  QProgressBar* ProgressBar1;
-  UpDown* UD_modbusTimeout;
-  UpDown* EditTimeoutModbus;
-  UpDown* UDmodbusAddress;
-  UpDown* EditAddressModbus;
-  QPushButton* BitBtn4;
-  QPushButton* BitBtn8;
-  QCheckBox* CheckBox1;
-  UpDown* UD_auto;
-  UpDown* Edit_auto;
-  QPushButton* BitBtn18;
-
-  // Commands group
-  QGroupBox* GroupBox3;
-  QPushButton* BitBtn9;
-  UpDown* UD_variousTimes;
-  UpDown* editTimeouts;
-  QCheckBox* checkBetween;
-  QCheckBox* checkRespond;
-  QPushButton* BitBtn10;
-  QComboBox* Combo_baud;
-  QComboBox* Combo_parity;
-  QCheckBox* checkFPbaud;
-  QCheckBox* checkModbusPort;
-  QPushButton* BitBtn11;
-  QLineEdit* Edit_address;
-  QPushButton* BitBtn12;
-  UpDown* UDminutes;
-  UpDown* editReadoutMinutes;
-  QPushButton* BitBtn17;
-  QCheckBox* check5B;
-  QCheckBox* checkNKE;
-  QCheckBox* checkStopMbus;
-  QCheckBox* check01;
-  QPushButton* BitBtn20;
-  QCheckBox* checkSort;
-  QCheckBox* checkDHCP;
-  QCheckBox* checkReset;
-  QCheckBox* Check_realValues;
-  QCheckBox* Check_generalValues;
-  QPushButton* BitBtn25;
-
-  // TCP settings group
-  QGroupBox* GroupBox1;
-  QComboBox* Combo_tcpCommand;
-  QLineEdit* Edit_ip;
-  QPushButton* Button1;
-  QLineEdit* Edit_tcpPort;
-  QPushButton* Button2;
-  QLineEdit* Edit_id;
-  QPushButton* Button3;
-
-  // Quick read/write page
-  StringGrid* gridLoops;
-  UpDown* UDaddressFrom;
-  UpDown* editAddressFrom;
-  UpDown* UDaddressTo;
-  UpDown* editAddressTo;
-  UpDown* UD_timeout;
-  UpDown* Edit_timeout;
-  UpDown* UD_retry;
-  UpDown* Edit_retry;
-  QPushButton* BitBtn1;
-  QPushButton* BitBtn2;
-  QPushButton* BitBtn13;
-  QPushButton* BitBtn16;
-  QPushButton* Butt_import;
-  QPushButton* Butt_save_data;
-  QPushButton* Butt_load_data;
-  QPushButton* Butt_clear_grid;
-  QLineEdit* editID;
-  QPushButton* BitBtn21;
-  QPushButton* BitBtn22;
-  UpDown* UD_address;
-  UpDown* Edit1;
-  QPushButton* BitBtn23;
-  QPushButton* BitBtn26;
-  QLabel* Label16;
-  StringGrid* GridDevices;
-  QLabel* Label11;
-  QPushButton* buttonReadModbus;
-  QPushButton* BitBtn19;
-  QPushButton* Butt_activateAll;
-  QCheckBox* checkActivate;
-  QCheckBox* checkDelete;
-  QCheckBox* checkdeactivateInputs;
-  QPushButton* BitBtn14;
-  QPushButton* BitBtn15;
-  QCheckBox* Check_5B;
-  QCheckBox* Check_53;
-  QLineEdit* Edit_valuePulses;
-  QCheckBox* Check_valueHex;
-  QCheckBox* Check_valueBCD;
-  QPushButton* Button4;
-  StringGrid* GridFullTelegram;
-  QPlainTextEdit* Memo_export;
-
-  // Menus
-  QAction* Open1;
-  QAction* Save1;
-  QAction* Exit1;
-  QAction* English1;
-  QAction* About1;
-  QAction* Usermanual1;
-  QMenu* ContextMbusMenu;
-  QAction* Read1;
-  QAction* Removefromtable1;
-  QAction* ChangePrAddr1;
-  QAction* SetallPrimaryaddresses1;
-  QMenu* ChangeMedium1;
-  QAction* Oil1;
-  QAction* HotWater1;
-  QAction* ColdWater1;
-  QAction* Electricity1;
-  QAction* Heat1;
-  QAction* Gas1;
-  QAction* NA1;
-  QAction* Cleartable1;
-  QAction* Loadfile1;
-  QAction* Savefile1;
-  QMenu* ContextModbusMenu;
-  QAction* Activate1;
-  QAction* ActivateAllinTable1;
-  QAction* Removefromtable2;
-  QAction* Delete1;
-  QAction* DeleteAll1;
-  QAction* Exclude2inputs1;
-
-  // Links and timers
-  SerialLink* Comm2;
-  QTcpSocket* Xport_socket;
-  DTimer* Timer_free_command;
-  DTimer* Timer_modbus;
-  DTimer* Timer_auto;
-  DTimer* Timer_status;
-  DTimer* TimerReadDevices;
-  DTimer* Timer_mbus;
-  DTimer* Timer_mbusRespond;
-  DTimer* Timer_activateAll;
-  DTimer* Timer_changePrimaryAll;
-
-  TFAbout* FAbout = nullptr;
-
-  // ---- start-up, shutdown, language ----
-  void ApplyHeadersAndCaptions();
-  void FormClose();
-  void Exit1Click();
-  void English1Click();
-  void About1Click();
-  void Usermanual1Click();
-
-  // ---- serial link ----
+  // ---- links (src/link, src/modbus/senders.cpp) ----
+  bool LinkOpen() const { return link.SerialOpen || link.TcpConnected; }
+  // "Serial or TCP port for modbus is not open..." when no link is open; returns LinkOpen().
+  bool CheckLink();
+  // Clears both receive buffers.
+  void ClearBuffers();
+  // Clears both buffers and purges the serial port when it is open.
+  void ClearBuffersAndPurge();
+  // The receive buffer of the link in use, as it arrived (for TCP with its MBAP header).
+  const ByteString& RawReceived() const;
   void ToggleSerialPort();
   void Butt_open_port2Click();
   void Comm2RxChar(int count);
   // Closes the port after it vanished under us (unplugged converter, closed pseudo-terminal).
   void SerialPortLost(const QString& message);
-
-  // ---- TCP link ----
   void Butt_connect_xportClick();
   void BitBtn24Click();
   void Xport_socketConnect();
@@ -345,8 +203,6 @@ class TForm1 : public QMainWindow {
   void Xport_socketError(QAbstractSocket::SocketError error);
   // Closes the TCP client on the program's own initiative (shutdown, serial open).
   void CloseTcpLink();
-
-  // ---- request senders (modbus) ----
   void SendReadHoldingRegisters(uint8_t slave, uint16_t first, uint16_t count);
   void SendReadInputRegisters(uint8_t slave, uint16_t first, uint16_t count);
   void SendWriteSingleRegister(uint8_t slave, uint16_t reg, uint8_t hi, uint8_t lo);
@@ -360,7 +216,15 @@ class TForm1 : public QMainWindow {
   // ReadFirstRegister with the check's texts written.
   FirstRegister ReadFirstRegister(const ByteString& answer, CheckForm form = CheckForm::kFull);
 
-  // ---- register reader, console, log ----
+  // ---- start-up, shutdown, language (src/app/startup.cpp) ----
+  void ApplyHeadersAndCaptions();
+  void FormClose();
+  void Exit1Click();
+  void English1Click();
+  void About1Click();
+  void Usermanual1Click();
+
+  // ---- register reader, console, log (src/modbus/register_reader.cpp, console.cpp) ----
   void BitBtn3Click();
   void Timer_modbusTimer();
   void Timer_autoTimer();
@@ -373,22 +237,26 @@ class TForm1 : public QMainWindow {
   void Butt_command_sendClick();
   void Check_asciiClick();
   void Check_hexClick();
-  void Timer_free_commandTimer();
   void BitBtn5Click();
   void BitBtn6Click();
   void ExportGridToCsv(StringGrid* grid, const QString& proposedName);
   // Grid mode writes one row per register from `firstRow`; bitmap mode counts the 1 bits into
-  // ActiveDeviceCount and logs the hex text.
+  // the device map's ActiveDeviceCount and logs the hex text.
   enum class RegisterTableMode { Grid, Bitmap };
   void DecodeRegisterTable(const ByteString& answer, RegisterTableMode mode, int firstRegister,
-                           int firstRow);
+                          int firstRow);
   void AddRegisterRow(uint8_t hi, uint8_t lo, int row, int address);
 
-  // ---- gateway configuration ----
+  // ---- gateway configuration and status (src/gateway) ----
   // Sends a gateway request with the sender of its kind to the slave of UDmodbusAddress.
   void SendGatewayRequest(const GatewayRequest& request);
-  // A configuration write: sets CommandPending, clears both buffers, sends, enables
-  // Timer_modbus (whose tick logs the answer and clears the flag).
+  // Marks a configuration command's answer as awaited and clears both buffers.
+  void ExpectCommandAnswer();
+  bool AwaitingCommandAnswer() const { return gateway.CommandPending; }
+  // The awaited command answer has been taken (or another request replaced it).
+  void ClearCommandPending() { gateway.CommandPending = false; }
+  // A configuration write: ExpectCommandAnswer, send, enable Timer_modbus (whose tick logs the
+  // answer and clears the flag).
   void SendConfigurationCommand(const GatewayRequest& request);
   void BitBtn9Click();
   void BitBtn10Click();
@@ -412,12 +280,22 @@ class TForm1 : public QMainWindow {
   void Button3Click();
   void Button4Click();
 
-  // ---- device map, activation ----
+  // ---- device map, activation (src/gateway/device_map.cpp, activation.cpp) ----
+  // What Timer_free_command's next tick collects: a console or activation answer, the device-map
+  // readback (card version first) or the real-address listing.
+  enum class FreeCommand { Console, DeviceMap, RealAddresses };
+  // Sets the collector's flags for `what`, gives Timer_free_command `intervalMs` and starts it.
+  void StartFreeCommand(FreeCommand what, int intervalMs);
+  void Timer_free_commandTimer();
   void buttonReadModbusClick();
   void TimerReadDevicesTimer();
   // The two steps of the readback that run on Timer_free_command's tick.
   void DeviceMapVersionStep(const ByteString& answer);
   void DeviceMapBitmapStep(const ByteString& answer);
+  // The count of active devices the bitmap or the status readout gave.
+  void SetActiveDeviceCount(int count) { devices.ActiveDeviceCount = count; }
+  // Marked rows white on the selection-highlight colour, the others black on white.
+  void RepaintDeviceGrid();
   void GridDevicesMouseDown(Qt::MouseButton button, int col, int row, bool ctrl);
   void GridDevicesMouseUp(Qt::MouseButton button, int col, int row, bool ctrl);
   void GridDevicesDblClick();
@@ -438,7 +316,7 @@ class TForm1 : public QMainWindow {
   void Butt_activateAllClick();
   void Timer_activateAllTimer();
 
-  // ---- M-Bus network ----
+  // ---- tunnel, scan, one-meter read, table files (src/network, src/mbus) ----
   void BitBtn1Click();
   void BitBtn2Click();
   void Timer_mbusTimer();
@@ -448,15 +326,6 @@ class TForm1 : public QMainWindow {
   void gridLoopsSelectCell(int col, int row);
   void Read1Click();
   void Removefromtable1Click();
-  void ChangePrAddr1Click();
-  void SetallPrimaryaddresses1Click();
-  void Oil1Click();
-  void HotWater1Click();
-  void ColdWater1Click();
-  void Electricity1Click();
-  void Heat1Click();
-  void Gas1Click();
-  void NA1Click();
   void Cleartable1Click();
   void Loadfile1Click();
   void Savefile1Click();
@@ -467,50 +336,276 @@ class TForm1 : public QMainWindow {
   void Butt_save_dataClick();
   void Butt_load_dataClick();
   void Butt_clear_gridClick();
-  void BitBtn21Click();
   void BitBtn22Click();
   // The real-address listing that runs on Timer_free_command's tick ("Read real addresses").
   void RealAddressListing(const ByteString& answer);
-  void BitBtn23Click();
-  void BitBtn26Click();
-  void Timer_changePrimaryAllTimer();
-  // Decodes a telegram into the memo, GridFullTelegram and gridLoops; returns success.
-  bool DecodeTelegram(const ByteString& telegram);
+  // Decodes a telegram into the memo, GridFullTelegram and gridLoops; returns success. A
+  // secondary-address read matches the table rows by the meter's ID (`matchRowsById`).
+  bool DecodeTelegram(const ByteString& telegram, bool matchRowsById = false);
   // Tunnel transaction: writes an M-Bus telegram to the tunnel block of unit UDmodbusAddress.
   void SendTunnelTelegram(const ByteString& telegram);
   // A scan, a one-meter request or a secondary search holds the tunnel.
   bool TunnelBusy() const;
+  // Ends the tunnel's timers and the scan (STOP, end of a secondary-search run).
+  void StopTunnel();
   // Whether SelectedMbusAddress is a primary address a request can carry (one byte); writes
   // "Not a valid device selected..." when it is not.
   bool CheckSelectedMbusAddress();
+  // One-meter request (read, medium change, counter value): sends `telegram` through the tunnel
+  // and arms Timer_mbus; a failed attempt is repeated as a read of SelectedMbusAddress.
+  void StartSingleMeterRequest(const ByteString& telegram);
+  // The selected row of gridLoops (table row) and its meter's primary address.
+  int SelectedMbusRow() const { return tunnel.SelectedMbusRow; }
+  void SetSelectedMbusRow(int row) { tunnel.SelectedMbusRow = row; }
+  int SelectedMbusAddress() const { return tunnel.SelectedMbusAddress; }
 
-  // ---- secondary address search worker (SecondaryIDThread, src/network/secondary_search.h) ----
-  // The latest worker: created idle at start-up, one new worker per run, deleted when its run
-  // has ended.
-  QPointer<QThread> SecondaryWorker;
-  // From the start of a run until its end section has taken effect on this thread.
-  bool SecondarySearchRunning = false;
+  // ---- secondary search (src/network/secondary_search.cpp) ----
+  void BitBtn21Click();
+  // Start-up: the first worker, idle.
+  void PrepareSecondaryWorker();
   // Starts a worker run with the flags as set (ChangeAddressRequested, StopRequested cleared by
   // the caller); false, starting nothing, while the previous run has not ended.
   bool StartSecondaryIDThread();
   // Shutdown: asks the running worker to stop and processes events until it has ended.
   void StopSecondaryIDThread();
-  // One-meter request (read, medium change, counter value): sends `telegram` through the tunnel
-  // and arms Timer_mbus; a failed attempt is repeated as a read of SelectedMbusAddress.
-  void StartSingleMeterRequest(const ByteString& telegram);
+  // STOP: the running worker ends at its next step; its buttons come back at once.
+  void RequestSearchStop();
+  bool SearchRunning() const { return search.SecondarySearchRunning; }
+  bool SearchStopRequested() const { return search.StopRequested; }
+  // The next run changes the primary address of the selected row's meter.
+  void PrepareChangeAddressRun();
+
+  // ---- address and medium changes (src/network/address_changes.cpp) ----
+  void ChangePrAddr1Click();
+  void SetallPrimaryaddresses1Click();
+  void BitBtn23Click();
+  void BitBtn26Click();
+  void Timer_changePrimaryAllTimer();
+  // STOP: "Set all Primary addresses" ends after the running worker.
+  void StopSetAll();
+  void Oil1Click();
+  void HotWater1Click();
+  void ColdWater1Click();
+  void Electricity1Click();
+  void Heat1Click();
+  void Gas1Click();
+  void NA1Click();
+
+  // ---- controls tests drive (and the handlers of other subsystems reach) ----
+  QTabWidget* PageControl1;
+  QWidget* TabSheet1;  // "Quick read/write"
+  QWidget* TabSheet2;  // "Settings"
+  QPlainTextEdit* Memo_current;
+  QLabel* Label4;
+  QLineEdit* Edit_command;
+  QCheckBox* Check_ascii;
+  QCheckBox* Check_hex;
+  QPushButton* Butt_command_send;
+  QPushButton* BitBtn5;
+  QPushButton* BitBtn6;
+  std::array<QLabel*, 4> StatusPanels{};
+
+  // Serial port and TCP link
+  QComboBox* Combo_com2_name;
+  QComboBox* Combo_com2_speed;
+  QComboBox* Combo_com2_parity;
+  QComboBox* Combo_com2_stop;
+  QPushButton* Butt_open_port2;
+  QCheckBox* CB_open_port2;
+  QLineEdit* Edit_lanxp_ip;
+  QLineEdit* Edit_lanxp_port;
+  UpDown* UD_eth_timeout;
+  QPushButton* Butt_connect_xport;
+
+  // Register reading
+  QLineEdit* EditInputAddress;
+  QLineEdit* EditInputCount;
+  QCheckBox* checkInput;
+  QCheckBox* checkHolding;
+  QPushButton* BitBtn3;
+  StringGrid* gridInputRegisters;
+  UpDown* UD_modbusTimeout;
+  UpDown* UDmodbusAddress;
+  QPushButton* BitBtn4;
+  QPushButton* BitBtn8;
+  QCheckBox* CheckBox1;
+  UpDown* UD_auto;
+  UpDown* Edit_auto;
+
+  // Commands group
+  UpDown* UD_variousTimes;
+  QCheckBox* checkBetween;
+  QCheckBox* checkRespond;
+  QComboBox* Combo_baud;
+  QComboBox* Combo_parity;
+  QCheckBox* checkFPbaud;
+  QCheckBox* checkModbusPort;
+  QLineEdit* Edit_address;
+  UpDown* UDminutes;
+  QCheckBox* check5B;
+  QCheckBox* checkNKE;
+  QCheckBox* checkStopMbus;
+  QCheckBox* check01;
+  QCheckBox* checkSort;
+  QCheckBox* checkDHCP;
+  QCheckBox* checkReset;
+  QCheckBox* Check_realValues;
+  QCheckBox* Check_generalValues;
+
+  // TCP settings group
+  QComboBox* Combo_tcpCommand;
+  QLineEdit* Edit_ip;
+  QLineEdit* Edit_tcpPort;
+  QLineEdit* Edit_id;
+
+  // Quick read/write page
+  StringGrid* gridLoops;
+  UpDown* UDaddressFrom;
+  UpDown* UDaddressTo;
+  UpDown* UD_timeout;
+  UpDown* UD_retry;
+  QPushButton* BitBtn1;
+  QPushButton* BitBtn2;
+  QPushButton* Butt_save_data;
+  QPushButton* Butt_clear_grid;
+  QLineEdit* editID;
+  QPushButton* BitBtn21;
+  QPushButton* BitBtn22;
+  UpDown* UD_address;
+  QPushButton* BitBtn23;
+  QPushButton* BitBtn26;
+  QLabel* Label16;
+  StringGrid* GridDevices;
+  QLabel* Label11;
+  QPushButton* buttonReadModbus;
+  QPushButton* BitBtn19;
+  QPushButton* Butt_activateAll;
+  QCheckBox* checkActivate;
+  QCheckBox* checkDelete;
+  QCheckBox* checkdeactivateInputs;
+  QCheckBox* Check_5B;
+  QLineEdit* Edit_valuePulses;
+  QCheckBox* Check_valueHex;
+  QCheckBox* Check_valueBCD;
+  QPushButton* Button4;
+  StringGrid* GridFullTelegram;
+  QPlainTextEdit* Memo_export;
+
+  // Menus
+  QMenu* ContextModbusMenu;
+  QAction* Save1;
+  QAction* English1;
+  QAction* Cleartable1;
+  QAction* Savefile1;
+
+  // Links and timers
+  SerialLink* Comm2;
+  DTimer* Timer_free_command;
+  DTimer* Timer_modbus;
+  DTimer* Timer_auto;
+  DTimer* Timer_status;
+  DTimer* TimerReadDevices;
+  DTimer* Timer_mbus;
+  DTimer* Timer_mbusRespond;
+  DTimer* Timer_activateAll;
+  DTimer* Timer_changePrimaryAll;
+
+  TFAbout* FAbout = nullptr;
 
  protected:
   void closeEvent(QCloseEvent* e) override;
 
  private:
+  // Window building (src/app/tform1.cpp, one function per page and group).
   void BuildWindow();
+  void BuildCommandStrip(QLayout* into);
+  void BuildStatusBar();
+  QWidget* BuildSerialGroup();
+  QWidget* BuildRegisterReader();
+  QWidget* BuildCommandsGroup();
+  QWidget* BuildTcpGroup();
+  void BuildSettingsPage();
+  void BuildMbusTable();
+  void BuildDeviceTable();
+  void BuildQuickPage();
   void BuildMenus();
+  void BuildContextMenus();
   void WireHandlers();
+  void WireLinks();
+  void WireRegisterReader();
+  void WireGateway();
+  void WireDeviceMap();
+  void WireNetwork();
+  void WireTimers();
   void InstallFilters();
   void CoupleCheckBoxes();
+  void FillOperationTable();  // src/app/operations.cpp
   // Sends one request of `kind` with the given protocol data unit over the link in use.
   void SendRequest(RequestKind kind, uint8_t slave, const ByteString& pdu);
 
+  // ---- controls only the window's own code reaches ----
+  QPushButton* BitBtn7;
+  QStatusBar* StatusBar1;
+  QGroupBox* GroupBox2;
+  UpDown* Edit_eth_timeout;
+  QPushButton* BitBtn24;
+  QProgressBar* ProgressBar1;
+  UpDown* EditTimeoutModbus;
+  UpDown* EditAddressModbus;
+  QPushButton* BitBtn18;
+  QGroupBox* GroupBox3;
+  QPushButton* BitBtn9;
+  UpDown* editTimeouts;
+  QPushButton* BitBtn10;
+  QPushButton* BitBtn11;
+  QPushButton* BitBtn12;
+  UpDown* editReadoutMinutes;
+  QPushButton* BitBtn17;
+  QPushButton* BitBtn20;
+  QPushButton* BitBtn25;
+  QGroupBox* GroupBox1;
+  QPushButton* Button1;
+  QPushButton* Button2;
+  QPushButton* Button3;
+  UpDown* editAddressFrom;
+  UpDown* editAddressTo;
+  UpDown* Edit_timeout;
+  UpDown* Edit_retry;
+  QPushButton* BitBtn13;
+  QPushButton* BitBtn16;
+  QPushButton* Butt_import;
+  QPushButton* Butt_load_data;
+  UpDown* Edit1;
+  QPushButton* BitBtn14;
+  QPushButton* BitBtn15;
+  QCheckBox* Check_53;
+  QAction* Open1;
+  QAction* Exit1;
+  QAction* About1;
+  QAction* Usermanual1;
+  QMenu* ContextMbusMenu;
+  QAction* Read1;
+  QAction* Removefromtable1;
+  QAction* ChangePrAddr1;
+  QAction* SetallPrimaryaddresses1;
+  QMenu* ChangeMedium1;
+  QAction* Oil1;
+  QAction* HotWater1;
+  QAction* ColdWater1;
+  QAction* Electricity1;
+  QAction* Heat1;
+  QAction* Gas1;
+  QAction* NA1;
+  QAction* Loadfile1;
+  QAction* Activate1;
+  QAction* ActivateAllinTable1;
+  QAction* Removefromtable2;
+  QAction* Delete1;
+  QAction* DeleteAll1;
+  QAction* Exclude2inputs1;
+  QTcpSocket* Xport_socket;
+
+  OperationTable operations_;
   QString appDir_;
   QString settingsPath_;
   QString settingsDirValue_;  // "Dir": start folder of the CSV dialogs, written back unchanged

@@ -121,10 +121,6 @@ void StringGrid::mouseDoubleClickEvent(QMouseEvent* e) {
   emit DoubleClicked();
 }
 
-void SetButtonsEnabled(const std::vector<QPushButton*>& buttons, bool on) {
-  for (QPushButton* b : buttons) b->setEnabled(on);
-}
-
 QString LongTimeText() {
   return QLocale::system().toString(QTime::currentTime(), QLocale::LongFormat);
 }

@@ -71,9 +71,6 @@ class StringGrid : public QTableWidget, public TextGrid {
   int fixedRows_;
 };
 
-// Enables or disables a set of buttons (those a running command must keep away from the link).
-void SetButtonsEnabled(const std::vector<QPushButton*>& buttons, bool on);
-
 // The time of day in the system's long time format.
 QString LongTimeText();
 

@@ -6,17 +6,10 @@
 #include "core/gateway/configuration.h"
 #include "core/gateway/device_map.h"
 #include "core/tables/device_table.h"
-#include "gateway/device_grid.h"
 
 namespace orvio {
 
 namespace {
-
-// Buttons that would compete with Activate All for the link while it runs.
-std::vector<QPushButton*> ActivateAllButtons(TForm1& f) {
-  return {f.BitBtn19, f.buttonReadModbus, f.BitBtn22, f.BitBtn1,          f.BitBtn2,
-          f.BitBtn21, f.Button4,          f.BitBtn23, f.Butt_command_send};
-}
 
 bool ConfirmDelete(TForm1& f, const char* question) {
   return f.Box(&f, device_text::kDeleteCaption, question, QMessageBox::Warning,
@@ -26,21 +19,21 @@ bool ConfirmDelete(TForm1& f, const char* question) {
 void StopActivateAll(TForm1& f) {
   f.Timer_activateAll->Stop();
   f.Butt_activateAll->setText(device_text::kActivateAllIdle);
-  SetButtonsEnabled(ActivateAllButtons(f), true);
+  f.EndOperation(Op::ActivateAll);
 }
 
 // Sends the activation of ActivateRow; a row without a numeric address is reported and its
 // retries used up, so that the next tick moves on.
 void ActivateCurrentRow(TForm1& f) {
-  const auto address = DeviceAddressAt(*f.GridDevices, f.ActivateRow);
+  const auto address = DeviceAddressAt(*f.GridDevices, f.devices.ActivateRow);
   if (!address) {
-    f.MemoAdd(device_text::kAddressErrorAtRow + std::to_string(f.ActivateRow));
-    f.RetryCount = f.UD_retry->Position();
+    f.MemoAdd(device_text::kAddressErrorAtRow + std::to_string(f.devices.ActivateRow));
+    f.devices.ActivateRetries = f.UD_retry->Position();
     return;
   }
   f.SendGatewayRequest(ActivateRequest(static_cast<uint8_t>(*address)));
   f.MemoAdd(QString(device_text::kActivating) +
-            f.GridDevices->CellText(kDeviceAddressColumn, f.ActivateRow));
+            f.GridDevices->CellText(kDeviceAddressColumn, f.devices.ActivateRow));
 }
 
 }  // namespace
@@ -70,11 +63,11 @@ void TForm1::BitBtn14Click() {
   const bool del = checkDelete->isChecked();
   const bool inputs = checkdeactivateInputs->isChecked();
   if (!activate && !del && !inputs) return;
-  if (SelectedDeviceAddress < 0 || !LinkOpen()) return;
+  if (devices.SelectedDeviceAddress < 0 || !LinkOpen()) return;
   ClearBuffersAndPurge();
   Timer_free_command->SetInterval(UD_timeout->Position());
   for (const GatewayRequest& request :
-       WriteModbusRequests(activate, del, inputs, static_cast<uint8_t>(SelectedDeviceAddress)))
+       WriteModbusRequests(activate, del, inputs, static_cast<uint8_t>(devices.SelectedDeviceAddress)))
     SendGatewayRequest(request);
   Timer_free_command->Start();
 }
@@ -104,8 +97,8 @@ void TForm1::Exclude2inputs1Click() {
 }
 
 void TForm1::DeleteAll1Click() {
-  if (!SerialOpen) return;
-  SerialRxBuffer.clear();
+  if (!link.SerialOpen) return;
+  link.SerialRxBuffer.clear();
   Comm2->Purge();
   if (!ConfirmDelete(*this, device_text::kDeleteAllQuestion)) return;
   Timer_free_command->SetInterval(UD_timeout->Position());
@@ -114,7 +107,7 @@ void TForm1::DeleteAll1Click() {
 }
 
 void TForm1::Removefromtable2Click() {
-  if (RemoveDeviceRow(*GridDevices, SelectedDeviceRow)) RepaintDeviceGrid(*this);
+  if (RemoveDeviceRow(*GridDevices, devices.SelectedDeviceRow)) RepaintDeviceGrid();
 }
 
 void TForm1::ActivateAllinTable1Click() { Butt_activateAllClick(); }
@@ -127,7 +120,7 @@ void TForm1::BitBtn15Click() {
   } catch (const std::exception& e) {
     MemoAdd(std::string(device_text::kClearTableException) + e.what());
   }
-  RepaintDeviceGrid(*this);
+  RepaintDeviceGrid();
 }
 
 void TForm1::BitBtn19Click() {
@@ -147,12 +140,12 @@ void TForm1::Butt_activateAllClick() {
   }
   if (!HasDevicesToActivate(*GridDevices)) return;
   Butt_activateAll->setText(device_text::kActivateAllRunning);
-  SetButtonsEnabled(ActivateAllButtons(*this), false);
-  RetryCount = 0;
-  ActivateRow = 1;
+  BeginOperation(Op::ActivateAll);
+  devices.ActivateRetries = 0;
+  devices.ActivateRow = 1;
   Timer_activateAll->SetInterval(UD_timeout->Position());
   ClearBuffersAndPurge();
-  if (DeviceAddressAt(*GridDevices, ActivateRow)) ActivateCurrentRow(*this);
+  if (DeviceAddressAt(*GridDevices, devices.ActivateRow)) ActivateCurrentRow(*this);
   Timer_activateAll->Start();
 }
 
@@ -163,12 +156,12 @@ void TForm1::Timer_activateAllTimer() {
       ActivateAnswerFailed(answer, static_cast<uint8_t>(UDmodbusAddress->Position()));
   MemoAdd(ActivateReceivedLine(answer));
   // A row is tried at most retries + 1 times; a success moves on at once.
-  if (failed) ++RetryCount;
-  if (!failed || RetryCount > UD_retry->Position()) {
-    ++ActivateRow;
-    RetryCount = 0;
+  if (failed) ++devices.ActivateRetries;
+  if (!failed || devices.ActivateRetries > UD_retry->Position()) {
+    ++devices.ActivateRow;
+    devices.ActivateRetries = 0;
   }
-  if (ActivateRow > GridDevices->rowCount() - 1) {
+  if (devices.ActivateRow > GridDevices->rowCount() - 1) {
     MemoAdd(QString(device_text::kActivationFinished));
     StopActivateAll(*this);
     return;

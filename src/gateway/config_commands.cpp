@@ -15,8 +15,7 @@ std::string Std(const QString& s) { return s.toStdString(); }
 void TForm1::BitBtn9Click() {
   if (!CheckLink()) return;
   // The flag is set and the buffers cleared before the registers are looked at.
-  CommandPending = true;
-  ClearBuffers();
+  ExpectCommandAnswer();
   const auto request = TimeoutRequest(checkBetween->isChecked(), checkRespond->isChecked(),
                                       UD_variousTimes->Position());
   if (!request.ok()) {

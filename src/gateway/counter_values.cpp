@@ -12,7 +12,7 @@ void TForm1::Button4Click() {
   if (digits.empty()) return;
   // The box only takes digits when typed; pasted text that is no number is not sent either.
   const auto telegram = CounterTelegram(
-      static_cast<uint8_t>(SelectedMbusAddress), digits,
+      static_cast<uint8_t>(SelectedMbusAddress()), digits,
       Check_valueBCD->isChecked() ? CounterEncoding::kBcd : CounterEncoding::kBinary);
   if (!telegram) return;
   // A scan or another one-meter request holds the tunnel: its answers would be taken for ours.

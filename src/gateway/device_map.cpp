@@ -7,21 +7,14 @@
 
 #include "app/tform1.h"
 #include "core/tables/device_table.h"
-#include "gateway/device_grid.h"
 
 namespace orvio {
 
 namespace {
 
-// Buttons that would compete with the readback for the link while it runs.
-std::vector<QPushButton*> ReadbackButtons(TForm1& f) {
-  return {f.BitBtn1,  f.BitBtn2,  f.BitBtn19, f.buttonReadModbus,
-          f.BitBtn22, f.BitBtn21, f.BitBtn23, f.Butt_activateAll};
-}
-
-bool Marked(const TForm1& f, int row) {
-  return row >= 1 && row < static_cast<int>(f.RowMarks.size()) &&
-         f.RowMarks[static_cast<size_t>(row)];
+bool Marked(const DeviceMapState& d, int row) {
+  return row >= 1 && row < static_cast<int>(d.RowMarks.size()) &&
+         d.RowMarks[static_cast<size_t>(row)];
 }
 
 char DecimalSeparator() {
@@ -32,91 +25,117 @@ char DecimalSeparator() {
 
 }  // namespace
 
-void RepaintDeviceGrid(TForm1& f) {
-  StringGrid* grid = f.GridDevices;
+void TForm1::RepaintDeviceGrid() {
+  StringGrid* grid = GridDevices;
   const QColor highlight = grid->palette().highlight().color();
-  grid->cellColor = [&f, highlight](int, int row) {
-    return Marked(f, row) ? highlight : QColor(Qt::white);
+  grid->cellColor = [this, highlight](int, int row) {
+    return Marked(devices, row) ? highlight : QColor(Qt::white);
   };
   grid->RefreshColors();
   for (int row = grid->FixedRows(); row < grid->rowCount(); ++row) {
-    const QColor text = Marked(f, row) ? QColor(Qt::white) : QColor(Qt::black);
+    const QColor text = Marked(devices, row) ? QColor(Qt::white) : QColor(Qt::black);
     for (int col = 0; col < grid->columnCount(); ++col)
       if (QTableWidgetItem* it = grid->item(row, col)) it->setForeground(text);
   }
 }
 
+// ---- Timer_free_command: the one-shot collector of the console, the activation commands, the
+// readback's first two steps and the real-address listing ----
+
+void TForm1::StartFreeCommand(FreeCommand what, int intervalMs) {
+  devices.VersionReadPending = what == FreeCommand::DeviceMap;
+  devices.DeviceListPending = what == FreeCommand::DeviceMap;
+  if (what == FreeCommand::RealAddresses)
+    ExpectCommandAnswer();
+  else
+    ClearCommandPending();
+  Timer_free_command->SetInterval(intervalMs);
+  Timer_free_command->Start();
+}
+
+void TForm1::Timer_free_commandTimer() {
+  Timer_free_command->Stop();
+  const ByteString answer = TakeAnswer();
+  MemoAdd(UnmdLine(answer));
+  if (devices.VersionReadPending) {
+    DeviceMapVersionStep(answer);
+  } else if (devices.DeviceListPending) {
+    DeviceMapBitmapStep(answer);
+  } else if (AwaitingCommandAnswer()) {
+    if (!answer.empty()) RealAddressListing(answer);
+    ClearCommandPending();
+  }
+  // Otherwise a console answer, or an activation command's: the line above is all.
+}
+
+// ---- readback ----
+
 void TForm1::buttonReadModbusClick() {
   if (!CheckLink()) return;
   ClearBuffersAndPurge();
-  DeviceListPending = true;
-  VersionReadPending = true;
-  CommandPending = false;
   SendGatewayRequest(ReadInput(reg::kCardVersion, reg::kStatusRegisterCount));
-  Timer_free_command->SetInterval(UD_modbusTimeout->Position());
-  Timer_free_command->Start();
+  StartFreeCommand(FreeCommand::DeviceMap, UD_modbusTimeout->Position());
 }
 
 void TForm1::DeviceMapVersionStep(const ByteString& answer) {
   // Without a (valid) version answer the short records of the first cards are assumed.
-  DeviceRecordSize = reg::kDeviceRecordShort;
+  devices.DeviceRecordSize = reg::kDeviceRecordShort;
   if (!answer.empty()) {
     const FirstRegister version = ReadFirstRegister(answer);
-    if (version.valid) DeviceRecordSize = orvio::DeviceRecordSize(version.hi, version.lo);
+    if (version.valid) devices.DeviceRecordSize = orvio::DeviceRecordSize(version.hi, version.lo);
   }
-  VersionReadPending = false;
+  devices.VersionReadPending = false;
   ClearBuffersAndPurge();
   SendGatewayRequest(ReadInput(reg::kActiveBitmap, reg::kActiveBitmapCount));
   Timer_free_command->Start();
 }
 
 void TForm1::DeviceMapBitmapStep(const ByteString& answer) {
-  ActiveDeviceCount = 0;
+  devices.ActiveDeviceCount = 0;
   if (!answer.empty()) DecodeRegisterTable(answer, RegisterTableMode::Bitmap, 0, 0);
-  DeviceListPending = false;
-  if (ActiveDeviceCount == 0) {
+  devices.DeviceListPending = false;
+  if (devices.ActiveDeviceCount == 0) {
     MemoAdd(QString(device_text::kNoActiveDevices));
     return;
   }
   TimerReadDevices->SetInterval(UD_modbusTimeout->Position());
   ClearBuffersAndPurge();
-  DeviceRecordIndex = 1;
-  SendGatewayRequest(DeviceRecordRequest(DeviceRecordIndex, DeviceRecordSize));
+  devices.DeviceRecordIndex = 1;
+  SendGatewayRequest(DeviceRecordRequest(devices.DeviceRecordIndex, devices.DeviceRecordSize));
   TimerReadDevices->Start();
-  MemoAdd(device_text::kNumberOfDevices + std::to_string(ActiveDeviceCount));
-  SetButtonsEnabled(ReadbackButtons(*this), false);
+  MemoAdd(device_text::kNumberOfDevices + std::to_string(devices.ActiveDeviceCount));
+  BeginOperation(Op::DeviceMapReadback);
 }
 
 void TForm1::TimerReadDevicesTimer() {
   const ByteString answer = TakeAnswer();
   MemoAdd(UnmdLine(answer));
   // A record that did not answer adds nothing beyond its bare "UNMD:" line.
-  if (DeviceRecordIndex <= ActiveDeviceCount && !answer.empty()) {
+  if (devices.DeviceRecordIndex <= devices.ActiveDeviceCount && !answer.empty()) {
     const AnswerCheck check = ValidateAnswer(answer, CheckForm::kDeviceMap);
     if (check.ok()) {
       const TModbusDevice device = DecodeDeviceRecord(ReadAnswerRegisters(answer, check));
-      AppendDeviceRow(*GridDevices, DeviceRow(device, DeviceRecordSize, DecimalSeparator()));
-      RepaintDeviceGrid(*this);
+      AppendDeviceRow(*GridDevices, DeviceRow(device, devices.DeviceRecordSize, DecimalSeparator()));
+      RepaintDeviceGrid();
     }
   }
-  ++DeviceRecordIndex;
+  ++devices.DeviceRecordIndex;
   TimerReadDevices->Stop();
   ClearBuffersAndPurge();
-  if (DeviceRecordIndex <= ActiveDeviceCount) {
-    SendGatewayRequest(DeviceRecordRequest(DeviceRecordIndex, DeviceRecordSize));
+  if (devices.DeviceRecordIndex <= devices.ActiveDeviceCount) {
+    SendGatewayRequest(DeviceRecordRequest(devices.DeviceRecordIndex, devices.DeviceRecordSize));
     TimerReadDevices->Start();
   } else {
-    SetButtonsEnabled(ReadbackButtons(*this), true);
+    EndOperation(Op::DeviceMapReadback);
   }
 }
 
 namespace {
 // The row becomes the selected device: its "Addr " cell is the address commands act on.
-void SelectDeviceRow(TForm1& f, int row) {
-  f.SelectedDeviceRow = row;
-  f.SelectedDeviceAddress = DeviceAddressAt(*f.GridDevices, row).value_or(-1);
-  f.Label11->setText(QString(device_text::kSelectedPrefix) +
-                     QString::number(f.SelectedDeviceAddress));
+void SelectDeviceRow(DeviceMapState& d, const StringGrid& grid, QLabel* label, int row) {
+  d.SelectedDeviceRow = row;
+  d.SelectedDeviceAddress = DeviceAddressAt(grid, row).value_or(-1);
+  label->setText(QString(device_text::kSelectedPrefix) + QString::number(d.SelectedDeviceAddress));
 }
 
 bool IsDataRow(const StringGrid& grid, int row) { return row >= 1 && row < grid.rowCount(); }
@@ -124,34 +143,34 @@ bool IsDataRow(const StringGrid& grid, int row) { return row >= 1 && row < grid.
 
 void TForm1::GridDevicesMouseDown(Qt::MouseButton button, int, int, bool) {
   if (button != Qt::RightButton) return;
-  RepaintDeviceGrid(*this);
+  RepaintDeviceGrid();
   raise();
   activateWindow();
   ContextModbusMenu->popup(QCursor::pos());
 }
 
 void TForm1::GridDevicesMouseUp(Qt::MouseButton, int, int row, bool ctrl) {
-  const int lastMark = static_cast<int>(RowMarks.size()) - 1;
-  if (DeviceGridDoubleClicked) {
-    DeviceGridDoubleClicked = false;
+  const int lastMark = static_cast<int>(devices.RowMarks.size()) - 1;
+  if (devices.DeviceGridDoubleClicked) {
+    devices.DeviceGridDoubleClicked = false;
     for (int r = 1; r < GridDevices->rowCount() && r <= lastMark; ++r)
-      RowMarks[static_cast<size_t>(r)] = true;
+      devices.RowMarks[static_cast<size_t>(r)] = true;
   } else if (ctrl && IsDataRow(*GridDevices, row)) {
-    if (row <= lastMark) RowMarks[static_cast<size_t>(row)] = !RowMarks[static_cast<size_t>(row)];
+    if (row <= lastMark) devices.RowMarks[static_cast<size_t>(row)] = !devices.RowMarks[static_cast<size_t>(row)];
   } else {
-    RowMarks.fill(false);
+    devices.RowMarks.fill(false);
     if (IsDataRow(*GridDevices, row)) {
-      if (row <= lastMark) RowMarks[static_cast<size_t>(row)] = true;
-      SelectDeviceRow(*this, row);
+      if (row <= lastMark) devices.RowMarks[static_cast<size_t>(row)] = true;
+      SelectDeviceRow(devices, *GridDevices, Label11, row);
     }
   }
-  RepaintDeviceGrid(*this);
+  RepaintDeviceGrid();
 }
 
-void TForm1::GridDevicesDblClick() { DeviceGridDoubleClicked = true; }
+void TForm1::GridDevicesDblClick() { devices.DeviceGridDoubleClicked = true; }
 
 void TForm1::GridDevicesSelectCell(int, int row) {
-  if (IsDataRow(*GridDevices, row)) SelectDeviceRow(*this, row);
+  if (IsDataRow(*GridDevices, row)) SelectDeviceRow(devices, *GridDevices, Label11, row);
 }
 
 }  // namespace orvio

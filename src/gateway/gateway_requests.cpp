@@ -1,4 +1,5 @@
-// Hands a gateway request to the sender of its kind.
+// Hands a gateway request to the sender of its kind; configuration commands and their awaited
+// answer.
 #include "app/tform1.h"
 #include "core/gateway/gateway_request.h"
 
@@ -29,9 +30,13 @@ void TForm1::SendGatewayRequest(const GatewayRequest& request) {
   }
 }
 
-void TForm1::SendConfigurationCommand(const GatewayRequest& request) {
-  CommandPending = true;
+void TForm1::ExpectCommandAnswer() {
+  gateway.CommandPending = true;
   ClearBuffers();
+}
+
+void TForm1::SendConfigurationCommand(const GatewayRequest& request) {
+  ExpectCommandAnswer();
   SendGatewayRequest(request);
   // The interval is the one the register reader set last.
   Timer_modbus->Start();

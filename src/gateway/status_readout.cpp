@@ -8,8 +8,8 @@ namespace orvio {
 void TForm1::BitBtn18Click() {
   if (!CheckLink()) return;
   ClearBuffersAndPurge();
-  StatusStep = 1;
-  SendGatewayRequest(StatusStepAt(StatusStep)->request);
+  gateway.StatusStep = 1;
+  SendGatewayRequest(StatusStepAt(gateway.StatusStep)->request);
   Timer_status->SetInterval(UD_modbusTimeout->Position());
   Timer_status->Start();
 }
@@ -17,17 +17,17 @@ void TForm1::BitBtn18Click() {
 void TForm1::Timer_statusTimer() {
   Timer_status->Stop();
   const ByteString answer = TakeAnswer();
-  const StatusStepSpec* step = StatusStepAt(StatusStep);
+  const StatusStepSpec* step = StatusStepAt(gateway.StatusStep);
   if (step && !answer.empty()) {
     const AnswerCheck check = ValidateAnswer(answer, step->check);
     const StatusLines out = step->build(answer, check);
     MemoAddLines(out.lines);
-    if (out.activeDeviceCount) ActiveDeviceCount = *out.activeDeviceCount;
+    if (out.activeDeviceCount) SetActiveDeviceCount(*out.activeDeviceCount);
   }
   MemoAdd(StatusUnmdLine(answer));
-  ++StatusStep;
+  ++gateway.StatusStep;
   ClearBuffersAndPurge();
-  const StatusStepSpec* next = StatusStepAt(StatusStep);
+  const StatusStepSpec* next = StatusStepAt(gateway.StatusStep);
   if (!next) return;  // all fourteen steps done
   SendGatewayRequest(next->request);
   Timer_status->Start();

@@ -10,7 +10,7 @@ void TForm1::Butt_open_port2Click() { ToggleSerialPort(); }
 
 void TForm1::ToggleSerialPort() {
   const QString device = SerialDevicePath(Combo_com2_name->currentText());
-  if (!SerialOpen) {
+  if (!link.SerialOpen) {
     if (!Comm2->Probe(device)) {
       Box(nullptr, "Connect to port", "This serial port is already in use!");
       SetPanel(1, device + " is closed");
@@ -28,7 +28,7 @@ void TForm1::ToggleSerialPort() {
         Combo_com2_name->currentText() + " - " + speedText + ",8," + parityText;
     SetPanel(1, state);
     MemoAdd(state);
-    SerialOpen = true;
+    link.SerialOpen = true;
     for (QComboBox* c : {Combo_com2_name, Combo_com2_speed, Combo_com2_parity, Combo_com2_stop})
       c->setEnabled(false);
     Butt_open_port2->setText("Disconnect");
@@ -38,7 +38,7 @@ void TForm1::ToggleSerialPort() {
   }
   Butt_connect_xport->setEnabled(true);
   SetPanel(1, Comm2->Device() + " is closed");
-  SerialOpen = false;
+  link.SerialOpen = false;
   QThread::msleep(30);
   Comm2->Close();
   for (QComboBox* c : {Combo_com2_name, Combo_com2_speed, Combo_com2_parity, Combo_com2_stop})
@@ -53,16 +53,16 @@ void TForm1::Comm2RxChar(int /*count*/) {
   for (;;) {
     qint64 n = Comm2->Read(buf, sizeof buf);
     if (n <= 0) break;
-    SerialRxBuffer.append(buf, static_cast<size_t>(n));
+    link.SerialRxBuffer.append(buf, static_cast<size_t>(n));
   }
 }
 
 void TForm1::SerialPortLost(const QString& message) {
-  if (!SerialOpen) return;
+  if (!link.SerialOpen) return;
   // Take what is left before the port goes away.
   Comm2RxChar(0);
   Box(this, QCoreApplication::applicationName(), message, QMessageBox::Critical);
-  if (SerialOpen) ToggleSerialPort();
+  if (link.SerialOpen) ToggleSerialPort();
 }
 
 }  // namespace orvio

@@ -53,11 +53,11 @@ void TForm1::Butt_connect_xportClick() {
     if (!ok || port < 0 || port > 65535) {
       MemoAdd(QStringLiteral("Remote IP and Port are not properly set..."));
       Xport_socket->abort();
-      TcpConnected = false;
+      link.TcpConnected = false;
       return;
     }
   }
-  if (TcpConnected) return;
+  if (link.TcpConnected) return;
   if (Xport_socket->state() != QAbstractSocket::UnconnectedState) Xport_socket->abort();
   Xport_socket->connectToHost(host, static_cast<quint16>(port));
   MemoAdd(QStringLiteral("Trying to connect to remote TCP server..."));
@@ -74,35 +74,35 @@ void TForm1::BitBtn24Click() {
 
 void TForm1::CloseTcpLink() {
   if (Xport_socket->state() != QAbstractSocket::UnconnectedState) Xport_socket->abort();
-  TcpConnected = false;
+  link.TcpConnected = false;
 }
 
 void TForm1::Xport_socketConnect() {
   EnableKeepAlive(Xport_socket);
   MemoAdd("Connected TCP/IP, at " + LongTimeText());
   SetPanel(0, "Connected to " + Edit_lanxp_ip->text());
-  TcpConnected = true;
-  TransactionId = 1000;
+  link.TcpConnected = true;
+  link.TransactionId = 1000;
   Butt_connect_xport->setEnabled(false);
 }
 
 void TForm1::Xport_socketDisconnect() {
   MemoAdd("Disconnected TCP/IP connection at " + LongTimeText());
   SetPanel(0, "Disconnected TCP ");
-  TcpConnected = false;
+  link.TcpConnected = false;
   // While the serial port is open, "Connect TCP" stays disabled.
-  Butt_connect_xport->setEnabled(!SerialOpen);
+  Butt_connect_xport->setEnabled(!link.SerialOpen);
 }
 
 void TForm1::Xport_socketRead() {
   QByteArray data = Xport_socket->readAll();
-  TcpRxBuffer.append(data.constData(), static_cast<size_t>(data.size()));
+  link.TcpRxBuffer.append(data.constData(), static_cast<size_t>(data.size()));
 }
 
 void TForm1::Xport_socketError(QAbstractSocket::SocketError error) {
   // A peer that closes normally is a disconnection, not an error.
   if (error == QAbstractSocket::RemoteHostClosedError) return;
-  MemoAdd("Socket error #" + QString::number(SocketErrno(error, TcpConnected)));
+  MemoAdd("Socket error #" + QString::number(SocketErrno(error, link.TcpConnected)));
 }
 
 }  // namespace orvio

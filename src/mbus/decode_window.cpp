@@ -22,7 +22,7 @@ char DecimalSeparator() {
 
 }  // namespace
 
-bool TForm1::DecodeTelegram(const ByteString& telegram) {
+bool TForm1::DecodeTelegram(const ByteString& telegram, bool matchRowsById) {
   TelegramDecode d = orvio::DecodeTelegram(telegram, DecimalSeparator());
   MemoAddLines(d.trace);
   if (!d.decoded) return false;  // both tables stay as they were
@@ -37,8 +37,9 @@ bool TForm1::DecodeTelegram(const ByteString& telegram) {
   for (std::string& cell : summary) cell = Latin1ToUtf8(cell);
   summary[7] = LongTimeText().toStdString();
   const PlacementResult placed =
-      PlaceMeterSummary(*gridLoops, summary, ChooseMeterPlacement(ScanActive, MatchRowsById));
-  if (placed.address_selected) SelectedMbusAddress = placed.selected_address;
+      PlaceMeterSummary(*gridLoops, summary,
+                        ChooseMeterPlacement(tunnel.ScanActive, matchRowsById));
+  if (placed.address_selected) tunnel.SelectedMbusAddress = placed.selected_address;
   for (int row : placed.select_rows) {
     // Made the current row as if the user had selected it: the selection handling runs even
     // when the row already was the current one.
@@ -52,13 +53,14 @@ bool TForm1::DecodeTelegram(const ByteString& telegram) {
   return true;
 }
 
-ByteString ExtractTunnelledTelegram(TForm1& form, const ByteString& answer, size_t payload_count) {
+ByteString ExtractTunnelledTelegram(TForm1& form, const ByteString& answer, size_t payload_count,
+                                    RawAnswer use) {
   TunnelledTelegram t = orvio::ExtractTunnelledTelegram(answer, payload_count);
   if (t.check.statusPanel) form.SetPanel(2, QString::fromStdString(*t.check.statusPanel));
   if (t.check.memoLine) form.MemoAdd(*t.check.memoLine);
-  if (!t.check.ok() || form.KeepRawAnswer) return t.telegram;
+  if (!t.check.ok() || use == RawAnswer::kKeep) return t.telegram;
   form.MemoAdd(std::string("Mbus telegram decode:"));
-  if (!form.DecodeTelegram(t.telegram)) form.AttemptFailed = true;
+  if (!form.DecodeTelegram(t.telegram)) form.tunnel.AttemptFailed = true;
   return t.telegram;
 }
 

@@ -10,11 +10,15 @@ namespace orvio {
 
 class TForm1;
 
+// What becomes of a tunnelled telegram: decoded into the tables, or only handed back (the
+// secondary-search worker decodes it itself).
+enum class RawAnswer { kDecode, kKeep };
+
 // Cuts the telegram out of a tunnel-block read answer (RTU form) of which `payload_count`
-// payload bytes were asked for. The answer's check writes its memo line and status panel. Unless
-// KeepRawAnswer is set, adds "Mbus telegram decode:" and decodes the telegram
-// (TForm1::DecodeTelegram), setting AttemptFailed when that fails. Returns the telegram (empty
-// when the answer was rejected).
-ByteString ExtractTunnelledTelegram(TForm1& form, const ByteString& answer, size_t payload_count);
+// payload bytes were asked for. The answer's check writes its memo line and status panel. With
+// kDecode, adds "Mbus telegram decode:" and decodes the telegram (TForm1::DecodeTelegram), setting
+// AttemptFailed when that fails. Returns the telegram (empty when the answer was rejected).
+ByteString ExtractTunnelledTelegram(TForm1& form, const ByteString& answer, size_t payload_count,
+                                    RawAnswer use = RawAnswer::kDecode);
 
 }  // namespace orvio

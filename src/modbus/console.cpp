@@ -1,5 +1,5 @@
-// Command console and log: hand-typed commands, the shared answer collector, clearing and saving
-// the trace log.
+// Command console and log: hand-typed commands (their answer is logged by Timer_free_command's
+// collector, src/gateway/device_map.cpp), clearing and saving the trace log.
 #include <QDir>
 #include <QSaveFile>
 
@@ -10,7 +10,7 @@ namespace orvio {
 
 void TForm1::Butt_command_sendClick() {
   // The console talks to the serial port only, also while the TCP link is connected.
-  if (!SerialOpen) {
+  if (!link.SerialOpen) {
     MemoAdd(QStringLiteral("Serial port is not opened"));
     return;
   }
@@ -27,31 +27,12 @@ void TForm1::Butt_command_sendClick() {
     }
     for (char c : hex.bytes) Comm2->WriteByte(static_cast<uint8_t>(c));
   }
-  CommandPending = false;
-  VersionReadPending = false;
-  DeviceListPending = false;
-  Timer_free_command->SetInterval(UD_modbusTimeout->Position());
-  Timer_free_command->Start();
+  StartFreeCommand(FreeCommand::Console, UD_modbusTimeout->Position());
 }
 
 // The pair's coupling (exactly one checked) is wired when the window is built.
 void TForm1::Check_asciiClick() {}
 void TForm1::Check_hexClick() {}
-
-void TForm1::Timer_free_commandTimer() {
-  Timer_free_command->Stop();
-  const ByteString answer = TakeAnswer();
-  MemoAdd(UnmdLine(answer));
-  if (VersionReadPending) {
-    DeviceMapVersionStep(answer);
-  } else if (DeviceListPending) {
-    DeviceMapBitmapStep(answer);
-  } else if (CommandPending) {
-    if (!answer.empty()) RealAddressListing(answer);
-    CommandPending = false;
-  }
-  // Otherwise a console answer, or an activation command's: the line above is all.
-}
 
 void TForm1::BitBtn5Click() { MemoClear(); }
 

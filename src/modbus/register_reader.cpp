@@ -27,9 +27,8 @@ void TForm1::BitBtn3Click() {
     MemoAdd(QStringLiteral("Enter proper initial conditions..."));
     return;
   }
-  ClearBuffers();
-  CommandPending = false;
-  if (SerialOpen) Comm2->Purge();
+  ClearBuffersAndPurge();
+  ClearCommandPending();
   const auto slave = static_cast<uint8_t>(UDmodbusAddress->Position());
   if (checkInput->isChecked()) {
     SendReadInputRegisters(slave, static_cast<uint16_t>(*first), static_cast<uint16_t>(*count));
@@ -47,7 +46,7 @@ void TForm1::Timer_modbusTimer() {
   Timer_modbus->Stop();
   const ByteString answer = TakeAnswer();
   if (CheckBox1->isChecked()) BitBtn4Click();
-  if (!CommandPending && !answer.empty()) {
+  if (!AwaitingCommandAnswer() && !answer.empty()) {
     // The first register is read again now; the edit may have changed since the request.
     const auto first = DecimalOf(EditInputAddress->text());
     if (!first)
@@ -57,7 +56,7 @@ void TForm1::Timer_modbusTimer() {
                           gridInputRegisters->RowCount() - 1);
   }
   MemoAdd(UnmdLine(answer));
-  CommandPending = false;
+  ClearCommandPending();
 }
 
 void TForm1::Timer_autoTimer() { BitBtn3Click(); }
@@ -85,7 +84,7 @@ void TForm1::DecodeRegisterTable(const ByteString& answer, RegisterTableMode mod
     return;
   }
   const RegisterBitmap bitmap = BitmapOfRegisters(regs);
-  ActiveDeviceCount = bitmap.ones;
+  SetActiveDeviceCount(bitmap.ones);
   MemoAdd(bitmap.hexText);
 }
 

@@ -32,9 +32,9 @@ SerialPacing PacingOf(RequestKind kind) {
 }  // namespace
 
 void TForm1::SendRequest(RequestKind kind, uint8_t slave, const ByteString& pdu) {
-  if (TcpConnected) {
-    const ByteString frame = TcpFrame(TransactionId, slave, pdu);
-    ++TransactionId;
+  if (link.TcpConnected) {
+    const ByteString frame = TcpFrame(link.TransactionId, slave, pdu);
+    ++link.TransactionId;
     const qint64 n = Xport_socket->write(frame.data(), static_cast<qint64>(frame.size()));
     if (n < 0) {
       MemoAdd("Exception socket - " + Xport_socket->errorString());
@@ -97,8 +97,8 @@ void TForm1::SendReadDeviceIdentification(uint8_t slave, uint8_t code) {
 }
 
 ByteString TForm1::TakeAnswer() {
-  if (!TcpConnected) return SerialRxBuffer;
-  UnwrappedAnswer u = orvio::UnwrapTcpAnswer(TcpRxBuffer);
+  if (!link.TcpConnected) return link.SerialRxBuffer;
+  UnwrappedAnswer u = orvio::UnwrapTcpAnswer(link.TcpRxBuffer);
   if (u.memoLine) MemoAdd(*u.memoLine);
   return u.answer;
 }

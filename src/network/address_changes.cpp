@@ -17,27 +17,20 @@ namespace {
 
 constexpr int kSetAllPollMs = 500;
 
-void EnableSetAllLockedButtons(TForm1& f, bool on) {
-  SetButtonsEnabled({f.BitBtn1, f.BitBtn19, f.buttonReadModbus, f.BitBtn22, f.BitBtn21, f.BitBtn23,
-                     f.Button4, f.Butt_activateAll},
-                    on);
-}
-
 // Flags of a change-address run; the worker repeats a selection at least once.
 void PrepareAddressChange(TForm1& f) {
-  f.RetryCount = 0;
-  f.ChangeAddressRequested = true;
-  f.StopRequested = false;
+  f.PrepareChangeAddressRun();
   if (f.UD_retry->Position() <= 0) f.UD_retry->SetPosition(1);
 }
 
 // The worker changes the address of the meter of ChangeAllRow to `address`.
 void StartSetAllRow(TForm1& f, int address) {
-  f.SelectedMbusRow = f.ChangeAllRow;
+  const int row = f.changes.ChangeAllRow;
+  f.SetSelectedMbusRow(row);
   f.UD_address->SetPosition(address);
   f.MemoAdd(QStringLiteral("Setting Primary address ") + QString::number(address) +
-            QStringLiteral(" to device ") +
-            QString::fromStdString(f.gridLoops->Cell(0, f.ChangeAllRow)) + QStringLiteral("..."));
+            QStringLiteral(" to device ") + QString::fromStdString(f.gridLoops->Cell(0, row)) +
+            QStringLiteral("..."));
   f.StartSecondaryIDThread();
 }
 
@@ -47,9 +40,9 @@ void ChangeMedium(TForm1& f, const char* name) {
   // The record rewrites the meter's enhanced identification: it must carry the ID of the meter
   // at that address, so the selected row must still be that meter (a row removed since the
   // selection moves another meter under it).
-  const std::string id = RowMeterId(*f.gridLoops, f.SelectedMbusRow);
+  const std::string id = RowMeterId(*f.gridLoops, f.SelectedMbusRow());
   if (!f.CheckSelectedMbusAddress()) return;
-  if (id.empty() || MeterRowAddress(*f.gridLoops, f.SelectedMbusRow) != f.SelectedMbusAddress) {
+  if (id.empty() || MeterRowAddress(*f.gridLoops, f.SelectedMbusRow()) != f.SelectedMbusAddress()) {
     f.MemoAdd(QStringLiteral("Not a valid device selected..."));
     return;
   }
@@ -57,7 +50,7 @@ void ChangeMedium(TForm1& f, const char* name) {
   // for ours.
   if (f.TunnelBusy()) return;
   f.StartSingleMeterRequest(
-      *MediumChangeTelegram(static_cast<uint8_t>(f.SelectedMbusAddress), id, medium));
+      *MediumChangeTelegram(static_cast<uint8_t>(f.SelectedMbusAddress()), id, medium));
 }
 
 }  // namespace
@@ -66,7 +59,7 @@ void TForm1::ChangePrAddr1Click() {
   if (!CheckLink()) return;
   // The worker selects the meter by the ID of the selected row: without an 8-digit ID it would
   // select no meter or several at once and give them all the new address.
-  if (RowMeterId(*gridLoops, SelectedMbusRow).empty()) {
+  if (RowMeterId(*gridLoops, SelectedMbusRow()).empty()) {
     MemoAdd(QStringLiteral("Not a valid device selected..."));
     return;
   }
@@ -94,34 +87,39 @@ void TForm1::BitBtn26Click() {
     return;
   }
   PrepareAddressChange(*this);
-  ChangeAllRow = row;
+  changes.ChangeAllRow = row;
   Timer_changePrimaryAll->SetInterval(kSetAllPollMs);
   Timer_changePrimaryAll->Start();
-  EnableSetAllLockedButtons(*this, false);
+  BeginOperation(Op::SetAllAddresses);
   StartSetAllRow(*this, PlannedAddress(*gridLoops, row));
 }
 
 void TForm1::Timer_changePrimaryAllTimer() {
   // The worker of the previous row sets StopRequested when it ends (STOP sets it too); the next
   // one starts only once its end section has run here, so it cannot clear the new run's answers.
-  if (!StopRequested || SecondarySearchRunning) return;
+  if (!SearchStopRequested() || SearchRunning()) return;
   Timer_changePrimaryAll->Stop();
   // STOP put ChangeAllRow past the end.
-  if (ChangeAllRow + 1 > gridLoops->RowCount()) {
+  if (changes.ChangeAllRow + 1 > gridLoops->RowCount()) {
     MemoAdd(QStringLiteral("Process of setting primary addresses finished!"));
+    EndOperation(Op::SetAllAddresses);
     return;
   }
   PrepareAddressChange(*this);
-  const int row = NextPlannedRow(*gridLoops, ChangeAllRow + 1);
+  const int row = NextPlannedRow(*gridLoops, changes.ChangeAllRow + 1);
   if (row < 0) {
     MemoAdd(QStringLiteral("Invalid primary addresses in the table, process finished!"));
-    EnableSetAllLockedButtons(*this, true);
+    EndOperation(Op::SetAllAddresses);
     return;
   }
-  ChangeAllRow = row;
+  changes.ChangeAllRow = row;
   Timer_changePrimaryAll->Start();
-  EnableSetAllLockedButtons(*this, false);
   StartSetAllRow(*this, PlannedAddress(*gridLoops, row));
+}
+
+void TForm1::StopSetAll() {
+  changes.ChangeAllRow = gridLoops->RowCount() + 1;
+  EndOperation(Op::SetAllAddresses);
 }
 
 void TForm1::Oil1Click() { ChangeMedium(*this, "Oil"); }

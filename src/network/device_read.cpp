@@ -12,7 +12,8 @@ constexpr int kMaxPrimaryAddress = 255;
 }  // namespace
 
 bool TForm1::CheckSelectedMbusAddress() {
-  if (SelectedMbusAddress >= 0 && SelectedMbusAddress <= kMaxPrimaryAddress) return true;
+  const int address = tunnel.SelectedMbusAddress;
+  if (address >= 0 && address <= kMaxPrimaryAddress) return true;
   MemoAdd(QStringLiteral("Not a valid device selected..."));
   return false;
 }
@@ -23,16 +24,15 @@ void TForm1::Read1Click() {
   // A scan or another read holds the tunnel: a second transaction would take its answers.
   if (TunnelBusy()) return;
   // The first request is always 0x7B; repeats follow "0x5B" (outcome step of the transaction).
-  StartSingleMeterRequest(ReqUd2Frame(static_cast<uint8_t>(SelectedMbusAddress)));
+  StartSingleMeterRequest(ReqUd2Frame(static_cast<uint8_t>(tunnel.SelectedMbusAddress)));
 }
 
 void TForm1::StartSingleMeterRequest(const ByteString& telegram) {
-  ScanActive = false;
-  SingleReadActive = true;
-  KeepRawAnswer = false;
+  tunnel.ScanActive = false;
+  tunnel.SingleReadActive = true;
   Timer_mbus->SetInterval(UD_timeout->Position());
   Timer_mbusRespond->SetInterval(UD_modbusTimeout->Position());
-  RetryCount = 0;
+  tunnel.RetryCount = 0;
   ClearBuffers();
   SendTunnelTelegram(telegram);
   Timer_mbus->Start();
@@ -41,13 +41,9 @@ void TForm1::StartSingleMeterRequest(const ByteString& telegram) {
 void TForm1::BitBtn22Click() {
   if (!CheckLink()) return;
   ClearBuffersAndPurge();
-  CommandPending = true;
-  VersionReadPending = false;
-  DeviceListPending = false;
   SendReadInputRegisters(static_cast<uint8_t>(UDmodbusAddress->Position()), reg::kRealAddresses,
                          reg::kRealAddressCount);
-  Timer_free_command->SetInterval(UD_modbusTimeout->Position());
-  Timer_free_command->Start();
+  StartFreeCommand(FreeCommand::RealAddresses, UD_modbusTimeout->Position());
 }
 
 void TForm1::RealAddressListing(const ByteString& answer) {

@@ -18,22 +18,11 @@ namespace orvio {
 
 namespace {
 
-// Buttons that start other users of the link; a scan keeps them disabled while it runs.
-void EnableScanLockedButtons(TForm1& f, bool on) {
-  for (QPushButton* b : {f.BitBtn1, f.BitBtn19, f.buttonReadModbus, f.BitBtn22, f.BitBtn21,
-                         f.BitBtn23, f.Button4, f.Butt_activateAll})
-    b->setEnabled(on);
-}
-
-// The receive buffer of the link in use, as it arrived (for TCP with its MBAP header).
-const ByteString& RawReceived(const TForm1& f) {
-  return f.TcpConnected ? f.TcpRxBuffer : f.SerialRxBuffer;
-}
-
 void SelectMbusRow(TForm1& f, int row) {
-  f.SelectedMbusRow = row;
-  f.SelectedMbusAddress = MeterRowAddress(*f.gridLoops, row);
-  f.Label16->setText(QStringLiteral("Selected: ") + QString::number(f.SelectedMbusAddress));
+  f.tunnel.SelectedMbusRow = row;
+  f.tunnel.SelectedMbusAddress = MeterRowAddress(*f.gridLoops, row);
+  f.Label16->setText(QStringLiteral("Selected: ") +
+                     QString::number(f.tunnel.SelectedMbusAddress));
 }
 
 bool IsTableRow(const TForm1& f, int row) { return row >= 1 && row < f.gridLoops->RowCount(); }
@@ -41,32 +30,32 @@ bool IsTableRow(const TForm1& f, int row) { return row >= 1 && row < f.gridLoops
 // Outcome of a one-meter request: a repeat while the retry setting allows, else the end.
 void SingleReadOutcome(TForm1& f) {
   f.ClearBuffersAndPurge();
-  f.SingleReadActive = false;
-  if (!f.AttemptFailed) return;
-  if (++f.RetryCount > f.UD_retry->Position()) return;  // ends silently
-  f.SingleReadActive = true;
-  f.AttemptFailed = false;
+  f.tunnel.SingleReadActive = false;
+  if (!f.tunnel.AttemptFailed) return;
+  if (++f.tunnel.RetryCount > f.UD_retry->Position()) return;  // ends silently
+  f.tunnel.SingleReadActive = true;
+  f.tunnel.AttemptFailed = false;
   f.SendTunnelTelegram(
-      ReqUd2Frame(static_cast<uint8_t>(f.SelectedMbusAddress), f.Check_5B->isChecked()));
+      ReqUd2Frame(static_cast<uint8_t>(f.tunnel.SelectedMbusAddress), f.Check_5B->isChecked()));
   f.Timer_mbus->Start();
 }
 
 // Outcome of a scan attempt: the same address again, the next one, or the end of the range.
 void ScanOutcome(TForm1& f) {
-  const ScanStep next = NextScanStep(f.ScanAddress, f.RetryCount, f.AttemptFailed,
+  TunnelState& t = f.tunnel;
+  const ScanStep next = NextScanStep(t.ScanAddress, t.RetryCount, t.AttemptFailed,
                                      f.UD_retry->Position(), f.UDaddressTo->Position());
-  f.ScanAddress = next.address;
-  f.RetryCount = next.retries;
+  f.tunnel.ScanAddress = next.address;
+  f.tunnel.RetryCount = next.retries;
   f.ClearBuffersAndPurge();
   if (next.done) {
-    EnableScanLockedButtons(f, true);
-    f.BitBtn2->setEnabled(true);
-    f.ScanActive = false;
-    f.AttemptFailed = false;
+    f.EndOperation(Op::Scan);
+    f.tunnel.ScanActive = false;
+    f.tunnel.AttemptFailed = false;
     return;
   }
-  f.SendTunnelTelegram(ReqUd2Frame(static_cast<uint8_t>(f.ScanAddress), f.Check_5B->isChecked()));
-  f.AttemptFailed = false;
+  f.SendTunnelTelegram(ReqUd2Frame(static_cast<uint8_t>(t.ScanAddress), f.Check_5B->isChecked()));
+  f.tunnel.AttemptFailed = false;
   f.Timer_mbus->Start();
 }
 
@@ -78,7 +67,7 @@ void TForm1::SendTunnelTelegram(const ByteString& telegram) {
 }
 
 bool TForm1::TunnelBusy() const {
-  return Timer_mbus->Enabled() || Timer_mbusRespond->Enabled() || SecondarySearchRunning;
+  return Timer_mbus->Enabled() || Timer_mbusRespond->Enabled() || search.SecondarySearchRunning;
 }
 
 void TForm1::BitBtn1Click() {
@@ -90,12 +79,11 @@ void TForm1::BitBtn1Click() {
     UDaddressFrom->SetPosition(UDaddressTo->Position());
     UDaddressTo->SetPosition(from);
   }
-  ScanAddress = UDaddressFrom->Position();
-  RetryCount = 0;
-  AttemptFailed = false;
-  ScanActive = true;
-  SingleReadActive = false;
-  KeepRawAnswer = false;
+  tunnel.ScanAddress = UDaddressFrom->Position();
+  tunnel.RetryCount = 0;
+  tunnel.AttemptFailed = false;
+  tunnel.ScanActive = true;
+  tunnel.SingleReadActive = false;
   Timer_mbus->SetInterval(UD_timeout->Position());
   Timer_mbusRespond->SetInterval(UD_modbusTimeout->Position());
   ClearBuffers();
@@ -103,58 +91,63 @@ void TForm1::BitBtn1Click() {
           QMessageBox::Warning, QMessageBox::Yes | QMessageBox::No) == QMessageBox::Yes) {
     Butt_clear_gridClick();
   }
-  SendTunnelTelegram(ReqUd2Frame(static_cast<uint8_t>(ScanAddress), Check_5B->isChecked()));
+  SendTunnelTelegram(ReqUd2Frame(static_cast<uint8_t>(tunnel.ScanAddress), Check_5B->isChecked()));
   Timer_mbus->Start();
-  EnableScanLockedButtons(*this, false);
+  BeginOperation(Op::Scan);
+}
+
+void TForm1::StopTunnel() {
+  Timer_mbus->Stop();
+  Timer_mbusRespond->Stop();
+  tunnel.ScanActive = false;
 }
 
 void TForm1::BitBtn2Click() {
-  ChangeAllRow = gridLoops->RowCount() + 1;
-  StopRequested = true;
-  Timer_mbus->Stop();
-  Timer_mbusRespond->Stop();
-  // Activate All stays usable after a stopped scan too (the scan disabled it).
-  EnableScanLockedButtons(*this, true);
+  // STOP ends "Set all Primary addresses" and the search worker as well; their buttons come back
+  // at once, also while the worker winds down. Activate All stays usable after a stopped scan
+  // too (the scan disabled it).
+  StopSetAll();
+  RequestSearchStop();
+  StopTunnel();
+  EndOperation(Op::Scan);
   BitBtn26->setEnabled(true);
-  editID->setEnabled(true);
   ClearBuffersAndPurge();
-  ScanActive = false;
-  KeepRawAnswer = false;
 }
 
 void TForm1::Timer_mbusTimer() {
   Timer_mbus->Stop();
-  MemoAdd(UnmdLine(RawReceived(*this)));  // the gateway's reply to the tunnel write
+  MemoAdd(UnmdLine(RawReceived()));  // the gateway's reply to the tunnel write
   ClearBuffersAndPurge();
-  AnswerRegisterCount = 0;
+  tunnel.AnswerRegisterCount = 0;
   SendReadInputRegisters(static_cast<uint8_t>(UDmodbusAddress->Position()), reg::kTunnelStatus,
                          reg::kStatusRegisterCount);
-  AnswerStage = false;
+  tunnel.AnswerStage = false;
   Timer_mbusRespond->Start();
 }
 
 void TForm1::Timer_mbusRespondTimer() {
   Timer_mbusRespond->Stop();
-  MemoAdd(UnmdLine(RawReceived(*this)));
+  MemoAdd(UnmdLine(RawReceived()));
   const ByteString answer = TakeAnswer();
   if (answer.empty()) {
-    AttemptFailed = true;
-  } else if (!AnswerStage) {
+    tunnel.AttemptFailed = true;
+  } else if (!tunnel.AnswerStage) {
     const auto registers = TunnelAnswerRegisters(ReadFirstRegister(answer));
     if (registers) {
-      AnswerRegisterCount = *registers;
+      tunnel.AnswerRegisterCount = *registers;
       ClearBuffersAndPurge();
       SendReadInputRegisters(static_cast<uint8_t>(UDmodbusAddress->Position()), reg::kTunnelBlock,
-                             static_cast<uint16_t>(AnswerRegisterCount));
+                             static_cast<uint16_t>(tunnel.AnswerRegisterCount));
       Timer_mbusRespond->Start();
-      AnswerStage = true;
+      tunnel.AnswerStage = true;
       return;
     }
-    AttemptFailed = true;
+    tunnel.AttemptFailed = true;
   } else {
-    ExtractTunnelledTelegram(*this, answer, 2 * static_cast<size_t>(AnswerRegisterCount));
+    ExtractTunnelledTelegram(*this, answer,
+                             2 * static_cast<size_t>(tunnel.AnswerRegisterCount));
   }
-  if (SingleReadActive) {
+  if (tunnel.SingleReadActive) {
     SingleReadOutcome(*this);
   } else {
     ScanOutcome(*this);
@@ -177,7 +170,7 @@ void TForm1::gridLoopsSelectCell(int, int row) {
   if (IsTableRow(*this, row)) SelectMbusRow(*this, row);
 }
 
-void TForm1::Removefromtable1Click() { RemoveMeterRow(*gridLoops, SelectedMbusRow); }
+void TForm1::Removefromtable1Click() { RemoveMeterRow(*gridLoops, tunnel.SelectedMbusRow); }
 
 void TForm1::Cleartable1Click() { Butt_clear_gridClick(); }
 

@@ -20,20 +20,13 @@ namespace {
 
 constexpr int kWaitStepMs = 10;  // STOP is noticed within one step of every wait
 
-// The buttons that start another user of the tunnel; a run keeps them disabled.
-void EnableSearchLockedButtons(TForm1& f, bool on) {
-  for (QPushButton* b : {f.BitBtn1, f.BitBtn19, f.buttonReadModbus, f.BitBtn22, f.BitBtn21})
-    b->setEnabled(on);
-  f.editID->setEnabled(on);
-}
-
 uint8_t Unit(const TForm1& f) { return static_cast<uint8_t>(f.UDmodbusAddress->Position()); }
 
 // Sends an M-Bus telegram through the tunnel. Nothing goes out without a link, nor once STOP was
 // pressed (a send the worker queued before STOP reached this thread would otherwise still go
 // out); the deselection that closes a run is the exception, so that no meter stays selected.
 void SendWorkerTelegram(TForm1& f, const ByteString& telegram, bool evenAfterStop = false) {
-  if (!f.LinkOpen() || (f.StopRequested && !evenAfterStop)) return;
+  if (!f.LinkOpen() || (f.search.StopRequested && !evenAfterStop)) return;
   f.SendTunnelTelegram(telegram);
 }
 
@@ -46,7 +39,7 @@ ByteString TakeAndLog(TForm1& f) {
 
 void ReadTunnelRegisters(TForm1& f, uint16_t first, int count) {
   f.ClearBuffersAndPurge();
-  if (!f.LinkOpen() || f.StopRequested) return;
+  if (!f.LinkOpen() || f.search.StopRequested) return;
   f.SendReadInputRegisters(Unit(f), first, static_cast<uint16_t>(count));
 }
 
@@ -90,7 +83,7 @@ void SecondaryIDThread::Memo(const std::string& line) {
   PostUi([line](TForm1& f) { f.MemoAdd(line); });
 }
 
-bool SecondaryIDThread::StopRequested() const { return form_.StopRequested; }
+bool SecondaryIDThread::StopRequested() const { return form_.search.StopRequested; }
 
 void SecondaryIDThread::Wait() {
   for (int n = 1; kWaitStepMs * n < settings_.scanTimeMs; ++n) {
@@ -157,9 +150,8 @@ void SecondaryIDThread::WaitAndFetch() {
   OnUi([this, count](TForm1& f) {
     const ByteString reply = TakeAndLog(f);
     if (reply.empty()) return;
-    f.KeepRawAnswer = true;
-    WorkerAnswer = ExtractTunnelledTelegram(f, reply, 2 * static_cast<size_t>(count));
-    f.KeepRawAnswer = false;
+    WorkerAnswer = ExtractTunnelledTelegram(f, reply, 2 * static_cast<size_t>(count),
+                                            RawAnswer::kKeep);
   });
 }
 
@@ -175,14 +167,11 @@ bool SecondaryIDThread::ReadSelectedMeter() {
   if (WorkerAnswer.empty()) return false;
   bool valid = false;
   OnUi([this, &valid](TForm1& f) {
-    // Set and cleared within one call: no decode of another user of the table sees the flag.
-    f.MatchRowsById = true;
     try {
-      valid = f.DecodeTelegram(WorkerAnswer);
+      valid = f.DecodeTelegram(WorkerAnswer, /*matchRowsById=*/true);
     } catch (...) {
       f.MemoAdd(QStringLiteral("Unknown exception in secondary search, code #1003..."));
     }
-    f.MatchRowsById = false;
   });
   return valid;
 }
@@ -195,7 +184,7 @@ bool SecondaryIDThread::SelectAttempt(const SearchDigitArray& digits) {
     WaitAndFetch();
   } catch (...) {
     Memo("Unknown exception in secondary search, code #1001...");
-    form_.StopRequested = true;
+    form_.search.StopRequested = true;
     return false;
   }
   return !WorkerAnswer.empty();
@@ -263,24 +252,16 @@ void SecondaryIDThread::ChangeAddressRun() {
     if (StopRequested()) return;
   }
   if (WorkerAnswer.empty()) return;
-  OnUi([this](TForm1& f) {
-    f.MatchRowsById = true;
-    f.DecodeTelegram(WorkerAnswer);
-    f.MatchRowsById = false;
-  });
+  OnUi([this](TForm1& f) { f.DecodeTelegram(WorkerAnswer, /*matchRowsById=*/true); });
 }
 
 void SecondaryIDThread::EndSection() {
   PostUi([](TForm1& f) {
-    f.Timer_mbus->Stop();
-    f.Timer_mbusRespond->Stop();
-    EnableSearchLockedButtons(f, true);
-    for (QPushButton* b : {f.BitBtn23, f.Butt_activateAll, f.Button4}) b->setEnabled(true);
+    f.StopTunnel();
+    f.EndOperation(Op::Search);
     f.ClearBuffersAndPurge();
-    f.ScanActive = false;
-    f.KeepRawAnswer = false;
     f.MemoAdd(QStringLiteral("Secondary search thread terminated normally."));
-    f.SecondarySearchRunning = false;
+    f.search.SecondarySearchRunning = false;
   });
 }
 
@@ -292,7 +273,7 @@ void SecondaryIDThread::run() {
     if (!StopRequested()) {
       if (settings_.changeAddress) {
         ChangeAddressRun();
-        PostUi([](TForm1& f) { f.ChangeAddressRequested = false; });
+        PostUi([](TForm1& f) { f.search.ChangeAddressRequested = false; });
       } else if (settings_.id != kWildcardIdText) {
         ExactRun();
       } else {
@@ -303,48 +284,63 @@ void SecondaryIDThread::run() {
     // No exception may leave the thread: the end section has to run whatever happened.
     Memo("Unknown exception in secondary search, code #1001...");
   }
-  form_.StopRequested = true;
+  form_.search.StopRequested = true;
   EndSection();
 }
 
 // ---- the window's side ----
 
+void TForm1::PrepareSecondaryWorker() {
+  // Created idle; a search starts it (and every later search makes a new one).
+  if (!search.SecondaryWorker) search.SecondaryWorker = new SecondaryIDThread(*this, this);
+}
+
 bool TForm1::StartSecondaryIDThread() {
-  if (SecondarySearchRunning) return false;
-  auto* worker = qobject_cast<SecondaryIDThread*>(SecondaryWorker.data());
+  if (search.SecondarySearchRunning) return false;
+  auto* worker = qobject_cast<SecondaryIDThread*>(search.SecondaryWorker.data());
   // The worker made at start-up serves the first run; every later run gets a new one (a worker
   // that ended deletes itself).
   if (worker == nullptr || worker->isRunning() || worker->isFinished()) {
     worker = new SecondaryIDThread(*this);
-    SecondaryWorker = worker;
+    search.SecondaryWorker = worker;
   }
   SecondarySearchSettings s;
   s.scanTimeMs = UD_timeout->Position();
   s.retrySetting = UD_retry->Position();
   s.id = editID->text().toStdString();
   s.newAddress = UD_address->Position();
-  s.changeAddress = ChangeAddressRequested;
-  if (SelectedMbusRow >= 1 && SelectedMbusRow < gridLoops->RowCount())
-    s.changeId = gridLoops->Cell(0, SelectedMbusRow);
+  s.changeAddress = search.ChangeAddressRequested;
+  const int row = SelectedMbusRow();
+  if (row >= 1 && row < gridLoops->RowCount()) s.changeId = gridLoops->Cell(0, row);
   worker->Configure(s);
   // A running thread must not be deleted with the window: it deletes itself once it has ended,
   // and shutdown waits for that.
   worker->setParent(nullptr);
   connect(worker, &QThread::finished, worker, &QObject::deleteLater);
-  SecondarySearchRunning = true;
+  search.SecondarySearchRunning = true;
   worker->start();
   return true;
 }
 
 void TForm1::StopSecondaryIDThread() {
-  if (!SecondaryWorker || !SecondaryWorker->isRunning()) return;
-  StopRequested = true;
+  if (!search.SecondaryWorker || !search.SecondaryWorker->isRunning()) return;
+  search.StopRequested = true;
   // The worker's calls into this thread must still be served while it winds down.
-  while (SecondaryWorker && SecondaryWorker->isRunning()) {
+  while (search.SecondaryWorker && search.SecondaryWorker->isRunning()) {
     QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
     QThread::msleep(1);
   }
-  if (SecondaryWorker) SecondaryWorker->wait();
+  if (search.SecondaryWorker) search.SecondaryWorker->wait();
+}
+
+void TForm1::PrepareChangeAddressRun() {
+  search.ChangeAddressRequested = true;
+  search.StopRequested = false;
+}
+
+void TForm1::RequestSearchStop() {
+  search.StopRequested = true;
+  EndOperation(Op::Search);
 }
 
 void TForm1::BitBtn21Click() {
@@ -364,11 +360,10 @@ void TForm1::BitBtn21Click() {
   MemoAdd(QStringLiteral("Secondary search Thread started at ") +
           QLocale::system().toString(QDate::currentDate(), QLocale::ShortFormat) +
           QStringLiteral(",") + LongTimeText());
-  ChangeAddressRequested = false;
-  RetryCount = 0;
-  StopRequested = false;
+  search.ChangeAddressRequested = false;
+  search.StopRequested = false;
   if (UD_retry->Position() < 1) UD_retry->SetPosition(1);
-  EnableSearchLockedButtons(*this, false);
+  BeginOperation(Op::Search);
   StartSecondaryIDThread();
 }
 

@@ -11,7 +11,6 @@
 #include "core/tables/device_table.h"
 #include "core/tables/meter_table.h"
 #include "core/tables/table_file.h"
-#include "gateway/device_grid.h"
 
 namespace orvio {
 
@@ -85,7 +84,7 @@ void ImportDeviceTableCsv(TForm1& f) {
     return;
   }
   ImportDeviceTable(*f.GridDevices, *lines);
-  RepaintDeviceGrid(f);
+  f.RepaintDeviceGrid();
 }
 
 QString ShortDateToday(TForm1& f) {
@@ -128,7 +127,7 @@ void TForm1::Butt_importClick() { ImportDeviceTableCsv(*this); }
 // "Clear" under the activated-device table.
 void TForm1::BitBtn13Click() {
   ClearDeviceTable(*GridDevices);
-  RepaintDeviceGrid(*this);
+  RepaintDeviceGrid();
 }
 
 }  // namespace orvio

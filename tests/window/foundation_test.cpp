@@ -152,7 +152,7 @@ TEST_F(StartupTest, FailedSaveShowsTheBoxKeepsTheOldFileAndStillClosesThePort) {
   EXPECT_EQ(boxes[0].caption, "Saving settings");
   EXPECT_EQ(boxes[0].text, "Settings will not be saved, no write permission");
   EXPECT_FALSE(boxes[0].owned);
-  EXPECT_FALSE(form->SerialOpen);
+  EXPECT_FALSE(form->link.SerialOpen);
   EXPECT_TRUE(MemoHas("Serial port for modbus closed"));
 }
 
@@ -323,7 +323,7 @@ TEST_F(SerialTest, ToggleOpensWithTheSettingsAndClosesAgain) {
   EXPECT_TRUE(boxes.empty());
 
   form->Butt_open_port2Click();
-  EXPECT_FALSE(form->SerialOpen);
+  EXPECT_FALSE(form->link.SerialOpen);
   EXPECT_EQ(form->Panel(1), pty.path + " is closed");
   EXPECT_TRUE(MemoHas("Serial port for modbus closed"));
   EXPECT_EQ(form->Butt_open_port2->text(), "Connect to port");
@@ -362,7 +362,7 @@ TEST_F(SerialTest, PortHeldByAnotherProcessOrMissingGivesTheInUseBox) {
   MakeForm();
   form->Combo_com2_name->setCurrentText(pty.path);
   form->ToggleSerialPort();
-  EXPECT_FALSE(form->SerialOpen);
+  EXPECT_FALSE(form->link.SerialOpen);
   ASSERT_EQ(boxes.size(), 1u);
   EXPECT_EQ(boxes[0].caption, "Connect to port");
   EXPECT_EQ(boxes[0].text, "This serial port is already in use!");
@@ -372,7 +372,7 @@ TEST_F(SerialTest, PortHeldByAnotherProcessOrMissingGivesTheInUseBox) {
 
   form->Combo_com2_name->setCurrentText("COM19");
   form->ToggleSerialPort();
-  EXPECT_FALSE(form->SerialOpen);
+  EXPECT_FALSE(form->link.SerialOpen);
   ASSERT_EQ(boxes.size(), 2u);
   EXPECT_EQ(boxes[1].text, "This serial port is already in use!");
   EXPECT_EQ(form->Panel(1), "/dev/ttyS18 is closed");
@@ -381,7 +381,7 @@ TEST_F(SerialTest, PortHeldByAnotherProcessOrMissingGivesTheInUseBox) {
 TEST_F(SerialTest, AutomaticOpenAtStartupWithThePortInUseStartsClosed) {
   WriteIni("[Modbus port]\nName=/dev/orvio-no-such-port\n[Modbus]\nAutoOpen=1\n");
   MakeForm();
-  EXPECT_FALSE(form->SerialOpen);
+  EXPECT_FALSE(form->link.SerialOpen);
   EXPECT_TRUE(HasBox("Connect to port", "This serial port is already in use!"));
   EXPECT_EQ(form->PageControl1->currentWidget(), form->TabSheet2);
 }
@@ -393,8 +393,8 @@ TEST_F(SerialTest, ABurstOfManyBytesArrivesCompleteAndInOrder) {
   std::string burst;
   for (int i = 0; i < 5000; ++i) burst += static_cast<char>((i * 31 + 7) & 0xFF);
   pty.Write(burst);
-  ASSERT_TRUE(WaitFor([&] { return form->SerialRxBuffer.size() >= burst.size(); }));
-  EXPECT_EQ(form->SerialRxBuffer, burst);
+  ASSERT_TRUE(WaitFor([&] { return form->link.SerialRxBuffer.size() >= burst.size(); }));
+  EXPECT_EQ(form->link.SerialRxBuffer, burst);
 }
 
 TEST_F(SerialTest, WritesReachTheLine) {
@@ -420,7 +420,7 @@ TEST_F(SerialTest, APortThatVanishesIsReportedOnceAndClosed) {
   ::close(pty.slave);
   pty.slave = -1;
   pty.CloseMaster();
-  ASSERT_TRUE(WaitFor([&] { return !form->SerialOpen; }));
+  ASSERT_TRUE(WaitFor([&] { return !form->link.SerialOpen; }));
   Pump(300);
   ASSERT_EQ(boxes.size(), 1u);
   EXPECT_TRUE(boxes[0].text.startsWith("Read error (")) << boxes[0].text.toStdString();
@@ -439,16 +439,16 @@ TEST_F(TcpTest, ConnectDisconnectAndTheirLines) {
   EXPECT_TRUE(MemoHasPrefix("Connected TCP/IP, at "));
   EXPECT_EQ(form->Panel(0), "Connected to 127.0.0.1");
   EXPECT_FALSE(form->Butt_connect_xport->isEnabled());
-  EXPECT_EQ(form->TransactionId, 1000);
+  EXPECT_EQ(form->link.TransactionId, 1000);
   ASSERT_TRUE(WaitFor([&] { return server.hasPendingConnections(); }));
   QTcpSocket* peer = server.nextPendingConnection();
   peer->write("\x01\x02\x00\x03", 4);
   peer->flush();
-  ASSERT_TRUE(WaitFor([&] { return form->TcpRxBuffer.size() == 4; }));
-  EXPECT_EQ(form->TcpRxBuffer, std::string("\x01\x02\x00\x03", 4));
+  ASSERT_TRUE(WaitFor([&] { return form->link.TcpRxBuffer.size() == 4; }));
+  EXPECT_EQ(form->link.TcpRxBuffer, std::string("\x01\x02\x00\x03", 4));
 
   form->BitBtn24Click();
-  ASSERT_TRUE(WaitFor([&] { return !form->TcpConnected; }));
+  ASSERT_TRUE(WaitFor([&] { return !form->link.TcpConnected; }));
   EXPECT_TRUE(MemoHasPrefix("Disconnected TCP/IP connection at "));
   EXPECT_EQ(form->Panel(0), "Disconnected TCP ");
   EXPECT_TRUE(form->Butt_connect_xport->isEnabled());
@@ -465,7 +465,7 @@ TEST_F(TcpTest, ThePeerClosingRunsTheDisconnectEvent) {
   ConnectTcp(server.serverPort());
   ASSERT_TRUE(WaitFor([&] { return server.hasPendingConnections(); }));
   server.nextPendingConnection()->close();
-  ASSERT_TRUE(WaitFor([&] { return !form->TcpConnected; }));
+  ASSERT_TRUE(WaitFor([&] { return !form->link.TcpConnected; }));
   EXPECT_EQ(form->Panel(0), "Disconnected TCP ");
   EXPECT_FALSE(MemoHasPrefix("Socket error #"));
 }
@@ -483,7 +483,7 @@ TEST_F(TcpTest, RefusedConnectionGivesTheOsErrorNumberAndCanBeRetried) {
   form->UD_eth_timeout->SetPosition(30);
   form->Butt_connect_xportClick();
   ASSERT_TRUE(WaitMemo("Socket error #111"));
-  EXPECT_FALSE(form->TcpConnected);
+  EXPECT_FALSE(form->link.TcpConnected);
   EXPECT_TRUE(form->Butt_connect_xport->isEnabled());
   QTcpServer server;
   ASSERT_TRUE(server.listen(QHostAddress::LocalHost, port));
@@ -505,7 +505,7 @@ TEST_F(TcpTest, OpeningTheSerialPortClosesTheTcpLink) {
   MakeForm();
   ConnectTcp(server.serverPort());
   OpenSerial(pty.path);
-  EXPECT_FALSE(form->TcpConnected);
+  EXPECT_FALSE(form->link.TcpConnected);
   EXPECT_FALSE(form->Butt_connect_xport->isEnabled());
   form->ToggleSerialPort();
   EXPECT_TRUE(form->Butt_connect_xport->isEnabled());
@@ -520,8 +520,8 @@ TEST_F(TcpTest, ClosingWithBothLinksOpenClosesBoth) {
   form->Butt_connect_xport->setEnabled(true);
   // The TCP link cannot be made while the port is open; fake the state the close must undo.
   form->close();
-  EXPECT_FALSE(form->SerialOpen);
-  EXPECT_FALSE(form->TcpConnected);
+  EXPECT_FALSE(form->link.SerialOpen);
+  EXPECT_FALSE(form->link.TcpConnected);
 }
 
 }  // namespace

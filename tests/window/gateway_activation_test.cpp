@@ -37,7 +37,7 @@ class ActivationTest : public GatewayWindowTest {
     sim.ClearRequests();
     form->buttonReadModbusClick();
     EXPECT_TRUE(WaitFor([&] {
-      return !form->VersionReadPending && !form->DeviceListPending &&
+      return !form->devices.VersionReadPending && !form->devices.DeviceListPending &&
              !form->TimerReadDevices->Enabled() && form->buttonReadModbus->isEnabled();
     }));
     std::vector<std::string> out;
@@ -117,12 +117,12 @@ TEST_P(ActivationTest, ExcludeTwoInputsWritesRegister2) {
 TEST_P(ActivationTest, WriteModbusNeedsASwitchASelectionAndALink) {
   Fill({"x", "12"});
   // No switch checked.
-  form->SelectedDeviceAddress = 12;
+  form->devices.SelectedDeviceAddress = 12;
   form->BitBtn14Click();
   EXPECT_FALSE(form->Timer_free_command->Enabled());
   // A row without a numeric address selects -1.
   Select(1);
-  EXPECT_EQ(form->SelectedDeviceAddress, -1);
+  EXPECT_EQ(form->devices.SelectedDeviceAddress, -1);
   form->Activate1Click();
   form->Delete1Click();
   form->Exclude2inputs1Click();
@@ -157,13 +157,13 @@ TEST_P(ActivationTest, DeleteAllOnlyOverTheSerialLink) {
     EXPECT_FALSE(form->Timer_free_command->Enabled());
     return;
   }
-  form->SerialRxBuffer = "stale";
+  form->link.SerialRxBuffer = "stale";
   answer = QMessageBox::No;
   form->DeleteAll1Click();
   ASSERT_EQ(boxes.size(), 1u);
   EXPECT_EQ(boxes[0].caption, "Delete Confirmation");
   EXPECT_EQ(boxes[0].text, "Are you sure you want to DELETE ALL?");
-  EXPECT_TRUE(form->SerialRxBuffer.empty());
+  EXPECT_TRUE(form->link.SerialRxBuffer.empty());
   EXPECT_FALSE(form->Timer_free_command->Enabled());
 
   answer = QMessageBox::Yes;

@@ -186,7 +186,7 @@ TEST_P(ConfigWriteTest, EachCommandWritesItsRegisterAndLogsTheAnswer) {
     NewLinkedForm();
     row.set(*form);
     (form.get()->*row.click)();
-    EXPECT_TRUE(form->CommandPending);
+    EXPECT_TRUE(form->gateway.CommandPending);
     ASSERT_TRUE(WaitRequests(1));
     ASSERT_TRUE(WaitCommandDone());
     const auto requests = sim.Requests();
@@ -403,7 +403,7 @@ TEST_P(ConfigWriteTest, MbusPortSpeedThatIsNoNumberEndsWithTheConversionError) {
   ASSERT_EQ(boxes.size(), 1u);
   EXPECT_EQ(boxes[0].text, "'fast' is not a valid integer value");
   EXPECT_TRUE(Memo().isEmpty());
-  EXPECT_FALSE(form->CommandPending);
+  EXPECT_FALSE(form->gateway.CommandPending);
   EXPECT_FALSE(form->Timer_modbus->Enabled());
   form->BitBtn17Click();
   ASSERT_TRUE(WaitRequests(1) && WaitCommandDone());
@@ -424,7 +424,7 @@ TEST_P(ConfigWriteTest, SecondCommandWhileAnAnswerIsAwaited) {
   EXPECT_EQ(CountPrefix("UNMD:"), 1);
   EXPECT_EQ(sim.HoldingRegister(3), 300);
   EXPECT_EQ(sim.HoldingRegister(5), 3);
-  EXPECT_FALSE(form->CommandPending);
+  EXPECT_FALSE(form->gateway.CommandPending);
 }
 
 // The answer of a write is only logged: an exception answer gives no text of its own.
@@ -486,7 +486,7 @@ TEST_F(NoLinkTest, EveryCommandRefusesWithTheLinkText) {
     form->MemoClear();
     (form.get()->*c.click)();
     EXPECT_EQ(Memo(), QStringList{"Serial or TCP port for modbus is not open..."});
-    EXPECT_FALSE(form->CommandPending);
+    EXPECT_FALSE(form->gateway.CommandPending);
     EXPECT_FALSE(form->Timer_modbus->Enabled());
     EXPECT_FALSE(form->Timer_status->Enabled());
     EXPECT_FALSE(form->Timer_free_command->Enabled());

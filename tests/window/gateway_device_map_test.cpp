@@ -104,7 +104,7 @@ class DeviceReadbackTest : public GatewayWindowTest {
   void ReadDevices() {
     form->buttonReadModbusClick();
     ASSERT_TRUE(WaitFor([&] {
-      return !form->VersionReadPending && !form->DeviceListPending &&
+      return !form->devices.VersionReadPending && !form->devices.DeviceListPending &&
              !form->TimerReadDevices->Enabled() && form->buttonReadModbus->isEnabled();
     }));
   }
@@ -120,8 +120,8 @@ TEST_P(DeviceReadbackTest, FiveMetersOf28Registers) {
   EXPECT_EQ(GridRow(g, 4), kMeter4);
   EXPECT_EQ(GridRow(g, 5), kMeter5);
   EXPECT_EQ(GridRow(g, 6), Row(15));
-  EXPECT_EQ(form->DeviceRecordSize, 28);
-  EXPECT_EQ(form->ActiveDeviceCount, 5);
+  EXPECT_EQ(form->devices.DeviceRecordSize, 28);
+  EXPECT_EQ(form->devices.ActiveDeviceCount, 5);
   EXPECT_TRUE(MemoHas("Number of devices: 5"));
   EXPECT_TRUE(MemoHas("1F" + QString(62, '0')));
   // Version, bitmap, then records 1, 29, 57, ... of 28 registers.
@@ -143,7 +143,7 @@ TEST_P(DeviceReadbackTest, FiveMetersOf24RegistersLeaveTheFlowColumnEmpty) {
   ASSERT_EQ(g.RowCount(), 7);
   EXPECT_EQ(GridRow(g, 1), WithoutFlow(kMeter1));
   EXPECT_EQ(GridRow(g, 5), WithoutFlow(kMeter5));
-  EXPECT_EQ(form->DeviceRecordSize, 24);
+  EXPECT_EQ(form->devices.DeviceRecordSize, 24);
   const auto records = RequestsTo(sim, 4, 25);
   ASSERT_EQ(records.size(), 1u);
   EXPECT_EQ(records[0].count, 24);
@@ -226,7 +226,7 @@ TEST_P(DeviceReadbackTest, NoVersionAnswerAssumes24Registers) {
   f.silent = true;
   sim.InjectFault(f);
   ReadDevices();
-  EXPECT_EQ(form->DeviceRecordSize, 24);
+  EXPECT_EQ(form->devices.DeviceRecordSize, 24);
   ASSERT_EQ(RequestsTo(sim, 4, 25).size(), 1u);
   // The gateway still sends 28-register records' first 24 registers from its own layout, so
   // only the record starting at register 1 lines up with what it holds.
@@ -272,7 +272,7 @@ class DeviceGridTest : public WindowTest {
   std::vector<int> MarkedRows() {
     std::vector<int> out;
     for (int r = 1; r <= 250; ++r)
-      if (form->RowMarks[static_cast<size_t>(r)]) out.push_back(r);
+      if (form->devices.RowMarks[static_cast<size_t>(r)]) out.push_back(r);
     return out;
   }
 };
@@ -280,8 +280,8 @@ class DeviceGridTest : public WindowTest {
 TEST_F(DeviceGridTest, MouseUpSelectsAndMarksOneRow) {
   Fill({"11", "12", "13"});
   form->GridDevicesMouseUp(Qt::LeftButton, 0, 2, false);
-  EXPECT_EQ(form->SelectedDeviceRow, 2);
-  EXPECT_EQ(form->SelectedDeviceAddress, 12);
+  EXPECT_EQ(form->devices.SelectedDeviceRow, 2);
+  EXPECT_EQ(form->devices.SelectedDeviceAddress, 12);
   EXPECT_EQ(form->Label11->text(), "Selected: 12");
   EXPECT_EQ(MarkedRows(), std::vector<int>{2});
   const QColor highlight = form->GridDevices->palette().highlight().color();
@@ -292,7 +292,7 @@ TEST_F(DeviceGridTest, MouseUpSelectsAndMarksOneRow) {
 
   form->GridDevicesMouseUp(Qt::LeftButton, 3, 3, false);
   EXPECT_EQ(MarkedRows(), std::vector<int>{3});
-  EXPECT_EQ(form->SelectedDeviceAddress, 13);
+  EXPECT_EQ(form->devices.SelectedDeviceAddress, 13);
   EXPECT_EQ(Background(0, 2), QColor(Qt::white));
 }
 
@@ -301,7 +301,7 @@ TEST_F(DeviceGridTest, CtrlTogglesMarksWithoutChangingTheSelection) {
   form->GridDevicesMouseUp(Qt::LeftButton, 0, 1, false);
   form->GridDevicesMouseUp(Qt::LeftButton, 0, 3, true);
   EXPECT_EQ(MarkedRows(), (std::vector<int>{1, 3}));
-  EXPECT_EQ(form->SelectedDeviceAddress, 11);
+  EXPECT_EQ(form->devices.SelectedDeviceAddress, 11);
   form->GridDevicesMouseUp(Qt::LeftButton, 0, 1, true);
   EXPECT_EQ(MarkedRows(), std::vector<int>{3});
   // Ctrl outside the data rows counts as a plain mouse-up: the marks go.
@@ -314,7 +314,7 @@ TEST_F(DeviceGridTest, DoubleClickMarksEveryDataRow) {
   form->GridDevicesDblClick();
   form->GridDevicesMouseUp(Qt::LeftButton, 0, 1, false);
   EXPECT_EQ(MarkedRows(), (std::vector<int>{1, 2, 3, 4}));
-  EXPECT_FALSE(form->DeviceGridDoubleClicked);
+  EXPECT_FALSE(form->devices.DeviceGridDoubleClicked);
   form->GridDevicesMouseUp(Qt::LeftButton, 0, 2, false);
   EXPECT_EQ(MarkedRows(), std::vector<int>{2});
 }
@@ -322,11 +322,11 @@ TEST_F(DeviceGridTest, DoubleClickMarksEveryDataRow) {
 TEST_F(DeviceGridTest, RowsWithoutANumberSelectMinusOne) {
   Fill({"x7", ""});
   form->GridDevicesMouseUp(Qt::LeftButton, 0, 1, false);
-  EXPECT_EQ(form->SelectedDeviceAddress, -1);
+  EXPECT_EQ(form->devices.SelectedDeviceAddress, -1);
   EXPECT_EQ(form->Label11->text(), "Selected: -1");
   form->GridDevicesSelectCell(0, 2);
-  EXPECT_EQ(form->SelectedDeviceRow, 2);
-  EXPECT_EQ(form->SelectedDeviceAddress, -1);
+  EXPECT_EQ(form->devices.SelectedDeviceRow, 2);
+  EXPECT_EQ(form->devices.SelectedDeviceAddress, -1);
 }
 
 TEST_F(DeviceGridTest, ClicksOutsideTheRowsDoNothingHarmful) {
@@ -337,13 +337,13 @@ TEST_F(DeviceGridTest, ClicksOutsideTheRowsDoNothingHarmful) {
     form->GridDevicesMouseUp(Qt::LeftButton, 0, row, true);
     form->GridDevicesSelectCell(0, row);
   }
-  EXPECT_EQ(form->SelectedDeviceRow, 2);  // the empty last row is a data row
-  EXPECT_EQ(form->SelectedDeviceAddress, -1);
+  EXPECT_EQ(form->devices.SelectedDeviceRow, 2);  // the empty last row is a data row
+  EXPECT_EQ(form->devices.SelectedDeviceAddress, -1);
   // A grid reduced to its header.
   form->GridDevices->SetRowCount(1);
   form->GridDevicesDblClick();
   form->GridDevicesMouseUp(Qt::LeftButton, 0, 1, false);
-  form->SelectedDeviceRow = 5;
+  form->devices.SelectedDeviceRow = 5;
   form->Removefromtable2Click();
   EXPECT_EQ(form->GridDevices->RowCount(), 1);
 }
@@ -351,8 +351,8 @@ TEST_F(DeviceGridTest, ClicksOutsideTheRowsDoNothingHarmful) {
 TEST_F(DeviceGridTest, CellSelectionSelectsTheRow) {
   Fill({"11", "12"});
   form->GridDevicesSelectCell(4, 2);
-  EXPECT_EQ(form->SelectedDeviceRow, 2);
-  EXPECT_EQ(form->SelectedDeviceAddress, 12);
+  EXPECT_EQ(form->devices.SelectedDeviceRow, 2);
+  EXPECT_EQ(form->devices.SelectedDeviceAddress, 12);
   EXPECT_EQ(form->Label11->text(), "Selected: 12");
 }
 
@@ -364,7 +364,7 @@ TEST_F(DeviceGridTest, RealMouseClicksReachTheHandlers) {
   const QPoint row2 = form->GridDevices->visualItemRect(form->GridDevices->item(2, 0)).center();
   const QPoint row3 = form->GridDevices->visualItemRect(form->GridDevices->item(3, 0)).center();
   QTest::mouseClick(vp, Qt::LeftButton, Qt::NoModifier, row2);
-  EXPECT_EQ(form->SelectedDeviceAddress, 12);
+  EXPECT_EQ(form->devices.SelectedDeviceAddress, 12);
   QTest::mouseClick(vp, Qt::LeftButton, Qt::ControlModifier, row3);
   EXPECT_EQ(MarkedRows(), (std::vector<int>{2, 3}));
   QTest::mousePress(vp, Qt::RightButton, Qt::NoModifier, row2);
@@ -383,7 +383,7 @@ TEST_F(DeviceGridTest, ClearLeavesTheHeaderAndOneEmptyRow) {
 
 TEST_F(DeviceGridTest, RemoveFromTable) {
   Fill({"11", "12", "13"});
-  form->SelectedDeviceRow = 0;  // nothing selected
+  form->devices.SelectedDeviceRow = 0;  // nothing selected
   form->Removefromtable2Click();
   EXPECT_EQ(form->GridDevices->RowCount(), 5);
 
@@ -397,7 +397,7 @@ TEST_F(DeviceGridTest, RemoveFromTable) {
   form->GridDevicesMouseUp(Qt::LeftButton, 0, 3, false);  // the empty last row
   form->Removefromtable2Click();
   EXPECT_EQ(form->GridDevices->RowCount(), 3);
-  form->SelectedDeviceRow = 7;  // beyond the last row
+  form->devices.SelectedDeviceRow = 7;  // beyond the last row
   form->Removefromtable2Click();
   EXPECT_EQ(form->GridDevices->RowCount(), 3);
 }

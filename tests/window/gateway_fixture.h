@@ -46,7 +46,7 @@ class GatewayWindowTest : public SimLinkTest {
 
   // Waits until a configuration write's answer was collected (its tick clears the flag).
   bool WaitCommandDone() {
-    return WaitFor([&] { return !form->CommandPending && !form->Timer_modbus->Enabled(); });
+    return WaitFor([&] { return !form->gateway.CommandPending && !form->Timer_modbus->Enabled(); });
   }
 
   // Memo lines that are neither sent frames nor raw answers.

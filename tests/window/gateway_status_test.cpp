@@ -12,9 +12,9 @@ const char kIdentification[] =
     "   VORTELA  ZELK-64  1.3  ZELK-64 M-Bus gateway  ZELK-64  gateway simulato";
 
 TEST_P(StatusReadoutTest, FourteenLinesInOrderWithTheGatewaysValues) {
-  form->ActiveDeviceCount = 0;
+  form->devices.ActiveDeviceCount = 0;
   form->BitBtn18Click();
-  ASSERT_TRUE(WaitFor([&] { return form->StatusStep == 15 && !form->Timer_status->Enabled(); }));
+  ASSERT_TRUE(WaitFor([&] { return form->gateway.StatusStep == 15 && !form->Timer_status->Enabled(); }));
   const QStringList expected = {
       "Active devices: 5/10",     "SND_NKE,0x7B",
       "Working days: 42",         "1F" + QString(62, '0'),
@@ -25,7 +25,7 @@ TEST_P(StatusReadoutTest, FourteenLinesInOrderWithTheGatewaysValues) {
       "DATA IP #2: 192.168.1.21", "NETWORK NUMBER (Identification): 0.0.0.1",
   };
   EXPECT_EQ(TextLines(), expected);
-  EXPECT_EQ(form->ActiveDeviceCount, 5);
+  EXPECT_EQ(form->devices.ActiveDeviceCount, 5);
   EXPECT_EQ(CountPrefix("UNMD:"), 14);
   // Each answer is logged with one blank before each byte.
   EXPECT_TRUE(MemoHasPrefix("UNMD: 01 04 02 0A 05 ")) << Memo().join("\n").toStdString();
@@ -37,7 +37,9 @@ TEST_P(StatusReadoutTest, FourteenLinesInOrderWithTheGatewaysValues) {
                            55402, 55404, 55406, 55408, 55410, 55412, 55420};
   for (size_t i = 0; i < 14; ++i) {
     EXPECT_EQ(requests[i].function, functions[i]) << i;
-    if (functions[i] != 0x2B) EXPECT_EQ(requests[i].address, addresses[i]) << i;
+    if (functions[i] != 0x2B) {
+      EXPECT_EQ(requests[i].address, addresses[i]) << i;
+    }
   }
 }
 
@@ -50,7 +52,7 @@ TEST_P(StatusReadoutTest, ChangedGatewayValuesShowUp) {
   sim.ActivateDevice(2);
   sim.ActivateDevice(3);
   form->BitBtn18Click();
-  ASSERT_TRUE(WaitFor([&] { return form->StatusStep == 15 && !form->Timer_status->Enabled(); }));
+  ASSERT_TRUE(WaitFor([&] { return form->gateway.StatusStep == 15 && !form->Timer_status->Enabled(); }));
   const QStringList lines = TextLines();
   ASSERT_EQ(lines.size(), 14);
   EXPECT_EQ(lines[0], "Active devices: 3/10");
@@ -58,7 +60,7 @@ TEST_P(StatusReadoutTest, ChangedGatewayValuesShowUp) {
   EXPECT_EQ(lines[2], "Working days: 7");
   EXPECT_EQ(lines[3], "07" + QString(62, '0'));
   EXPECT_EQ(lines[4], "Modbus card version: 0.2");
-  EXPECT_EQ(form->ActiveDeviceCount, 3);
+  EXPECT_EQ(form->devices.ActiveDeviceCount, 3);
 }
 
 TEST_P(StatusReadoutTest, SilentGatewayGivesFourteenBareLines) {
@@ -67,7 +69,7 @@ TEST_P(StatusReadoutTest, SilentGatewayGivesFourteenBareLines) {
   f.count = 0;
   sim.InjectFault(f);
   form->BitBtn18Click();
-  ASSERT_TRUE(WaitFor([&] { return form->StatusStep == 15 && !form->Timer_status->Enabled(); }));
+  ASSERT_TRUE(WaitFor([&] { return form->gateway.StatusStep == 15 && !form->Timer_status->Enabled(); }));
   EXPECT_EQ(MemoCount("UNMD:"), 14);
   QStringList other;
   for (const QString& l : Memo())
@@ -83,7 +85,7 @@ TEST_P(StatusReadoutTest, ExceptionAtOneStepGivesItsTextAndTheReadoutGoesOn) {
   f.exception = 2;
   sim.InjectFault(f);
   form->BitBtn18Click();
-  ASSERT_TRUE(WaitFor([&] { return form->StatusStep == 15 && !form->Timer_status->Enabled(); }));
+  ASSERT_TRUE(WaitFor([&] { return form->gateway.StatusStep == 15 && !form->Timer_status->Enabled(); }));
   const QStringList lines = TextLines();
   ASSERT_EQ(lines.size(), 14);
   EXPECT_EQ(lines[0], "Active devices: 5/10");
@@ -100,7 +102,7 @@ TEST_P(StatusReadoutTest, LeadingZeroByteIsReportedAndSkipped) {
   f.leading_zero = true;
   sim.InjectFault(f);
   form->BitBtn18Click();
-  ASSERT_TRUE(WaitFor([&] { return form->StatusStep == 15 && !form->Timer_status->Enabled(); }));
+  ASSERT_TRUE(WaitFor([&] { return form->gateway.StatusStep == 15 && !form->Timer_status->Enabled(); }));
   const QStringList lines = TextLines();
   ASSERT_EQ(lines.size(), 14);
   // Over the serial line the checksum, which is checked first, no longer matches the frame
@@ -114,10 +116,10 @@ TEST_P(StatusReadoutTest, LeadingZeroByteIsReportedAndSkipped) {
 
 TEST_P(StatusReadoutTest, PressedAgainWhileRunningStartsOver) {
   form->BitBtn18Click();
-  ASSERT_TRUE(WaitFor([&] { return form->StatusStep >= 3; }));
+  ASSERT_TRUE(WaitFor([&] { return form->gateway.StatusStep >= 3; }));
   form->BitBtn18Click();
-  EXPECT_EQ(form->StatusStep, 1);
-  ASSERT_TRUE(WaitFor([&] { return form->StatusStep == 15 && !form->Timer_status->Enabled(); }));
+  EXPECT_EQ(form->gateway.StatusStep, 1);
+  ASSERT_TRUE(WaitFor([&] { return form->gateway.StatusStep == 15 && !form->Timer_status->Enabled(); }));
   EXPECT_EQ(TextLines().last(), "NETWORK NUMBER (Identification): 0.0.0.1");
 }
 
@@ -134,7 +136,7 @@ TEST_P(StatusReadoutRtuTest, BadChecksumAtOneStep) {
   f.bad_crc = true;
   sim.InjectFault(f);
   form->BitBtn18Click();
-  ASSERT_TRUE(WaitFor([&] { return form->StatusStep == 15 && !form->Timer_status->Enabled(); }));
+  ASSERT_TRUE(WaitFor([&] { return form->gateway.StatusStep == 15 && !form->Timer_status->Enabled(); }));
   const QStringList lines = TextLines();
   ASSERT_EQ(lines.size(), 14);
   EXPECT_TRUE(lines[0].startsWith("Error in CRC field")) << lines[0].toStdString();

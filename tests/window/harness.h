@@ -122,14 +122,14 @@ class WindowTest : public ::testing::Test {
     form->Edit_lanxp_port->setText(QString::number(port));
     form->UD_eth_timeout->SetPosition(30);
     form->Butt_connect_xportClick();
-    ASSERT_TRUE(WaitFor([&] { return form->TcpConnected; }));
+    ASSERT_TRUE(WaitFor([&] { return form->link.TcpConnected; }));
   }
 
   // Opens the serial link on a device path.
   void OpenSerial(const QString& path) {
     form->Combo_com2_name->setCurrentText(path);
     form->ToggleSerialPort();
-    ASSERT_TRUE(form->SerialOpen);
+    ASSERT_TRUE(form->link.SerialOpen);
   }
 };
 

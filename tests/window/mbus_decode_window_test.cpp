@@ -1,5 +1,5 @@
 // The decoder in the real window: memo lines, the record table GridFullTelegram and the meter's
-// row in gridLoops by the placement flags; the tunnelled telegram with KeepRawAnswer and
+// row in gridLoops by the placement rules; the tunnelled telegram kept raw or decoded, and
 // AttemptFailed.
 #include "core/modbus/crc.h"
 #include "harness.h"
@@ -68,9 +68,9 @@ TEST_F(MbusDecodeWindow, SingleReadOverwritesTheRowWithItsAddress) {
 }
 
 TEST_F(MbusDecodeWindow, ScanAppendsIntoTheOpenRow) {
-  form->ScanActive = true;
-  form->MatchRowsById = true;  // the scan rule comes first
-  ASSERT_TRUE(form->DecodeTelegram(Water()));
+  form->tunnel.ScanActive = true;
+  // The scan rule comes first.
+  ASSERT_TRUE(form->DecodeTelegram(Water(), /*matchRowsById=*/true));
   EXPECT_EQ(Loops()->RowCount(), 5);
   EXPECT_EQ(Loops()->Cell(0, 3), "12345678");
   EXPECT_EQ(Loops()->Cell(1, 3), "5");
@@ -79,11 +79,10 @@ TEST_F(MbusDecodeWindow, ScanAppendsIntoTheOpenRow) {
 }
 
 TEST_F(MbusDecodeWindow, SearchOverwritesTheRowWithItsIdAndSelectsIt) {
-  form->MatchRowsById = true;
-  ASSERT_TRUE(form->DecodeTelegram(Water()));
+  ASSERT_TRUE(form->DecodeTelegram(Water(), /*matchRowsById=*/true));
   EXPECT_EQ(Loops()->RowCount(), 4);
   EXPECT_EQ(Loops()->Cell(1, 2), "5");
-  EXPECT_EQ(form->SelectedMbusAddress, 5);
+  EXPECT_EQ(form->tunnel.SelectedMbusAddress, 5);
   EXPECT_EQ(Loops()->currentRow(), 2);
 }
 
@@ -113,14 +112,13 @@ TEST_F(MbusDecodeWindow, TunnelledTelegramIsDecoded) {
   EXPECT_EQ(t, Water());
   EXPECT_TRUE(MemoHas("Mbus telegram decode:"));
   EXPECT_EQ(Loops()->Cell(0, 1), "12345678");
-  EXPECT_FALSE(form->AttemptFailed);
+  EXPECT_FALSE(form->tunnel.AttemptFailed);
 }
 
 TEST_F(MbusDecodeWindow, KeepRawAnswerOnlyExtracts) {
-  form->KeepRawAnswer = true;
   size_t count = 0;
   const ByteString answer = TunnelAnswer(Water(), &count);
-  const ByteString t = ExtractTunnelledTelegram(*form, answer, count);
+  const ByteString t = ExtractTunnelledTelegram(*form, answer, count, RawAnswer::kKeep);
   EXPECT_EQ(t, Water());
   EXPECT_FALSE(MemoHas("Mbus telegram decode:"));
   EXPECT_FALSE(MemoHasPrefix("Respond: "));
@@ -135,7 +133,7 @@ TEST_F(MbusDecodeWindow, BadTelegramSetsAttemptFailed) {
   ExtractTunnelledTelegram(*form, answer, count);
   EXPECT_TRUE(MemoHas("Mbus telegram decode:"));
   EXPECT_TRUE(MemoHas("Wrong STOP byte"));
-  EXPECT_TRUE(form->AttemptFailed);
+  EXPECT_TRUE(form->tunnel.AttemptFailed);
 }
 
 TEST_F(MbusDecodeWindow, RejectedAnswerIsReportedAndNotDecoded) {
@@ -147,7 +145,7 @@ TEST_F(MbusDecodeWindow, RejectedAnswerIsReportedAndNotDecoded) {
   EXPECT_TRUE(MemoHasPrefix("Error in CRC field"));
   EXPECT_EQ(form->Panel(2), "Error in CRC field");
   EXPECT_FALSE(MemoHas("Mbus telegram decode:"));
-  EXPECT_FALSE(form->AttemptFailed);
+  EXPECT_FALSE(form->tunnel.AttemptFailed);
 }
 
 }  // namespace

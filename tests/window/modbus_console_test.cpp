@@ -115,19 +115,19 @@ TEST_P(SerialConsole, TextsThatAreNotHexAreRefusedBeforeAnythingIsSent) {
 }
 
 TEST_P(SerialConsole, SendingClearsTheCollectorsFlagsSoTheAnswerIsOnlyLogged) {
-  form->CommandPending = true;
-  form->VersionReadPending = true;
-  form->DeviceListPending = true;
+  form->gateway.CommandPending = true;
+  form->devices.VersionReadPending = true;
+  form->devices.DeviceListPending = true;
   Send("01 04 00 64 00 02 30 14");
-  EXPECT_FALSE(form->CommandPending);
-  EXPECT_FALSE(form->VersionReadPending);
-  EXPECT_FALSE(form->DeviceListPending);
+  EXPECT_FALSE(form->gateway.CommandPending);
+  EXPECT_FALSE(form->devices.VersionReadPending);
+  EXPECT_FALSE(form->devices.DeviceListPending);
   ASSERT_TRUE(WaitUnmd(1));
   EXPECT_EQ(Memo(), QStringList({"UNMD:01 04 04 00 0A 01 FF 9A 56 "}));
 }
 
 TEST_P(SerialConsole, ConsoleDoesNotClearWhatEarlierArrived) {
-  form->SerialRxBuffer = Hex("AA BB");
+  form->link.SerialRxBuffer = Hex("AA BB");
   Send("01 04 00 64 00 02 30 14");
   ASSERT_TRUE(WaitUnmd(1));
   EXPECT_EQ(Memo(), QStringList({"UNMD:AA BB 01 04 04 00 0A 01 FF 9A 56 "}));

@@ -363,7 +363,7 @@ TEST_F(RegisterReaderOffline, BitmapModeCountsOnesAndLogsTheHexText) {
   answer += std::string(31, '\0');
   answer = WithModbusCrc(answer);
   form->DecodeRegisterTable(answer, TForm1::RegisterTableMode::Bitmap, 59500, 1);
-  EXPECT_EQ(form->ActiveDeviceCount, 2);
+  EXPECT_EQ(form->devices.ActiveDeviceCount, 2);
   EXPECT_EQ(Memo(), QStringList({"0300" + QString(60, '0')}));
   EXPECT_EQ(form->gridInputRegisters->RowCount(), 2);
 }

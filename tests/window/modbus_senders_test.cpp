@@ -59,7 +59,7 @@ TEST_P(Senders, EachKindReachesTheGatewayAsItsFrameAndLogsItsLine) {
     else
       EXPECT_TRUE(Memo().isEmpty());
   }
-  EXPECT_EQ(form->TransactionId, Tcp() ? tid : 1000);
+  EXPECT_EQ(form->link.TransactionId, Tcp() ? tid : 1000);
 }
 
 TEST_P(Senders, DateTimeWithAnotherRegisterCountSendsNothing) {
@@ -67,7 +67,7 @@ TEST_P(Senders, DateTimeWithAnotherRegisterCountSendsNothing) {
   EXPECT_EQ(Memo(), QStringList({"Not allowable register count!"}));
   PassTimeout();
   EXPECT_TRUE(sim.Requests().empty());
-  EXPECT_EQ(form->TransactionId, 1000);
+  EXPECT_EQ(form->link.TransactionId, 1000);
 }
 
 TEST_P(Senders, RegisterAboveTheSixteenBitsGoesOutModulo) {
@@ -89,7 +89,7 @@ TEST_P(TcpSenders, TransactionIdStartsAt1000OnEveryConnection) {
   EXPECT_EQ(tidOf(sim.Requests()[1]), "03E9");
 
   form->BitBtn24Click();
-  ASSERT_TRUE(WaitFor([&] { return !form->TcpConnected; }));
+  ASSERT_TRUE(WaitFor([&] { return !form->link.TcpConnected; }));
   ConnectTcp(static_cast<quint16>(sim.TcpPort()));
   sim.ClearRequests();
   form->SendReadInputRegisters(1, 100, 2);

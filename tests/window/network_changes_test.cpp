@@ -53,8 +53,8 @@ class NetworkChanges : public MbusLineTest {
   void RunSingle(Click click, int retries) {
     form->UD_retry->SetPosition(retries);
     click();
-    ASSERT_TRUE(form->SingleReadActive);
-    ASSERT_TRUE(WaitFor([&] { return !form->SingleReadActive && TunnelIdle(); }, 30000));
+    ASSERT_TRUE(form->tunnel.SingleReadActive);
+    ASSERT_TRUE(WaitFor([&] { return !form->tunnel.SingleReadActive && TunnelIdle(); }, 30000));
   }
 };
 
@@ -124,14 +124,14 @@ TEST_P(NetworkChanges, MediumChangeRefusals) {
 
   LinkWindow(kModbusTimeoutMs);  // a new window: nothing selected yet, the header row
   SetTable(Loops(), {{"12345678", "1"}});
-  form->SelectedMbusAddress = 1;
+  form->tunnel.SelectedMbusAddress = 1;
   form->Gas1Click();
   EXPECT_EQ(MemoCount("Not a valid device selected..."), 1);
 
   Pump(200);
   EXPECT_TRUE(LineRequests().empty());
   EXPECT_TRUE(sim.Requests().empty());
-  EXPECT_FALSE(form->SingleReadActive);
+  EXPECT_FALSE(form->tunnel.SingleReadActive);
   EXPECT_EQ(Meter("12345678").medium, 0x04);
 }
 
@@ -183,7 +183,7 @@ TEST_P(NetworkChanges, CounterValueRefusals) {
   EXPECT_EQ(TextLines(), QStringList{"Not a valid device selected..."});
   Pump(200);
   EXPECT_TRUE(sim.Requests().empty());
-  EXPECT_FALSE(form->SingleReadActive);
+  EXPECT_FALSE(form->tunnel.SingleReadActive);
   EXPECT_EQ(VolumeLitres(Meter("23456789")), 123456);
 }
 
@@ -212,7 +212,7 @@ TEST_P(NetworkChanges, ChangePrimaryAddressOfTheSelectedMeter) {
   sim.ClearTunnelLog();
   Loops()->SetCell(3, 2, "");
   Select(2);
-  EXPECT_EQ(form->SelectedMbusAddress, 17);
+  EXPECT_EQ(form->tunnel.SelectedMbusAddress, 17);
   RunSingle([&] { form->Read1Click(); }, 0);
   EXPECT_EQ(LineRequests(), (std::vector<std::string>{"107B118C16"}));
   EXPECT_EQ(Loops()->Cell(3, 2), "123.456");
@@ -227,7 +227,7 @@ TEST_P(NetworkChanges, SetButtonAsksTooAndNoKeepsTheMeter) {
   EXPECT_TRUE(HasBox("Change address", "Are you sure changing Primary address?"));
   Pump(400);
   EXPECT_TRUE(sim.Requests().empty());
-  EXPECT_FALSE(form->ChangeAddressRequested);
+  EXPECT_FALSE(form->search.ChangeAddressRequested);
   EXPECT_EQ(Meter("12345678").primary_address, 1);
 }
 
@@ -272,7 +272,7 @@ TEST_P(NetworkChanges, SetAllSkipsRowsWithoutAUsableAddress) {
   // "x" is no number; 300 would be clipped to 250 by the address box.
   SetTable(Loops(), {{"12345678", "x"}, {"23456789", "300"}, {"34567890", "7"}});
   form->BitBtn26Click();
-  EXPECT_EQ(form->SelectedMbusRow, 3);
+  EXPECT_EQ(form->tunnel.SelectedMbusRow, 3);
   EXPECT_EQ(form->UD_address->Position(), 7);
   ASSERT_TRUE(WaitMemo("Invalid primary addresses in the table, process finished!", 60000));
   EXPECT_EQ(Meter("34567890").primary_address, 7);
@@ -316,7 +316,7 @@ TEST_P(NetworkChanges, ChangesWaitForARunningScan) {
   form->UDaddressTo->SetPosition(1);
   answer = QMessageBox::No;
   form->BitBtn1Click();
-  ASSERT_TRUE(form->ScanActive);
+  ASSERT_TRUE(form->tunnel.ScanActive);
   // Their telegrams would meet the scan's on the one tunnel: none of them starts.
   form->UD_address->SetPosition(60);
   form->ChangePrAddr1Click();
@@ -326,7 +326,7 @@ TEST_P(NetworkChanges, ChangesWaitForARunningScan) {
   form->Button4Click();
   EXPECT_FALSE(HasBox("Change address", "Are you sure changing Primary address?"));
   EXPECT_FALSE(form->Timer_changePrimaryAll->Enabled());
-  ASSERT_TRUE(WaitFor([&] { return !form->ScanActive && TunnelIdle(); }, 30000));
+  ASSERT_TRUE(WaitFor([&] { return !form->tunnel.ScanActive && TunnelIdle(); }, 30000));
   Pump(300);
   EXPECT_EQ(LineRequests(), (std::vector<std::string>{"107B017C16"}));
   EXPECT_EQ(Meter("23456789").primary_address, 2);
@@ -358,8 +358,8 @@ TEST_F(NetworkChangesUnlinked, CommandsNeedAnOpenLink) {
   EXPECT_EQ(MemoCount("Serial or TCP port for modbus is not open..."), 6);
   EXPECT_EQ(form->MemoLines().size(), 6);
   EXPECT_TRUE(boxes.empty());
-  EXPECT_FALSE(form->SingleReadActive);
-  EXPECT_FALSE(form->ChangeAddressRequested);
+  EXPECT_FALSE(form->tunnel.SingleReadActive);
+  EXPECT_FALSE(form->search.ChangeAddressRequested);
   EXPECT_FALSE(form->Timer_mbus->Enabled());
   EXPECT_FALSE(form->Timer_changePrimaryAll->Enabled());
 }

@@ -35,8 +35,8 @@ class NetworkScan : public MbusLineTest {
     form->UDaddressTo->SetPosition(to);
     form->UD_retry->SetPosition(retries);
     form->BitBtn1Click();
-    ASSERT_TRUE(form->ScanActive);
-    ASSERT_TRUE(WaitFor([&] { return !form->ScanActive && TunnelIdle(); }, 60000));
+    ASSERT_TRUE(form->tunnel.ScanActive);
+    ASSERT_TRUE(WaitFor([&] { return !form->tunnel.ScanActive && TunnelIdle(); }, 60000));
   }
 
   // Reads the meter of a table row (selected as by the keyboard) and waits for the end.
@@ -44,7 +44,7 @@ class NetworkScan : public MbusLineTest {
     Loops()->setCurrentCell(row, 0);
     form->UD_retry->SetPosition(retries);
     form->Read1Click();
-    ASSERT_TRUE(WaitFor([&] { return !form->SingleReadActive && TunnelIdle(); }, 30000));
+    ASSERT_TRUE(WaitFor([&] { return !form->tunnel.SingleReadActive && TunnelIdle(); }, 30000));
   }
 };
 
@@ -87,7 +87,7 @@ TEST_P(NetworkScan, ScanListsTheMetersFound) {
        {form->BitBtn1, form->BitBtn19, form->buttonReadModbus, form->BitBtn22, form->BitBtn21,
         form->BitBtn23, form->Button4, form->Butt_activateAll, form->BitBtn2})
     EXPECT_TRUE(b->isEnabled()) << b->text().toStdString();
-  EXPECT_FALSE(form->AttemptFailed);
+  EXPECT_FALSE(form->tunnel.AttemptFailed);
 }
 
 TEST_P(NetworkScan, ScanLocksTheOtherTunnelUsersWhileItRuns) {
@@ -163,9 +163,9 @@ TEST_P(NetworkScan, StopEndsTheScanAndLeavesNoTimerRunning) {
   ASSERT_TRUE(WaitFor([&] { return Loops()->RowCount() >= 3; }, 30000));  // a meter is listed
   form->BitBtn2Click();
   EXPECT_TRUE(TunnelIdle());
-  EXPECT_FALSE(form->ScanActive);
-  EXPECT_TRUE(form->StopRequested);
-  EXPECT_EQ(form->ChangeAllRow, Loops()->RowCount() + 1);
+  EXPECT_FALSE(form->tunnel.ScanActive);
+  EXPECT_TRUE(form->search.StopRequested);
+  EXPECT_EQ(form->changes.ChangeAllRow, Loops()->RowCount() + 1);
   for (QPushButton* b :
        {form->BitBtn1, form->BitBtn19, form->buttonReadModbus, form->BitBtn22, form->BitBtn21,
         form->BitBtn23, form->Button4, form->BitBtn26, form->Butt_activateAll})
@@ -184,7 +184,7 @@ TEST_P(NetworkScan, ReadRefreshesTheSelectedMetersRows) {
   FillLoops(Loops(), {{"OLD", "2"}, {"OTHER", "3"}, {"TWIN", "2"}});
   sim.UpdateMeter("23456789", [](sim::Meter& m) { m.status = 0x10; });
   ReadRow(1, 2);
-  EXPECT_EQ(form->SelectedMbusAddress, 2);
+  EXPECT_EQ(form->tunnel.SelectedMbusAddress, 2);
   EXPECT_EQ(LineRequests(), (std::vector<std::string>{"107B027D16"}));
   EXPECT_TRUE(MemoHas("Mbus telegram decode:"));
   // Every row with Addr 2 is overwritten, nothing is added.
@@ -214,7 +214,7 @@ TEST_P(NetworkScan, ReadWithoutRepeatsAsksOnce) {
 
 TEST_P(NetworkScan, ReadBeforeAnySelectionGoesToAddressZero) {
   form->Read1Click();
-  ASSERT_TRUE(WaitFor([&] { return !form->SingleReadActive && TunnelIdle(); }, 30000));
+  ASSERT_TRUE(WaitFor([&] { return !form->tunnel.SingleReadActive && TunnelIdle(); }, 30000));
   ASSERT_FALSE(LineRequests().empty());
   EXPECT_EQ(LineRequests().front(), "107B007B16");
 }
@@ -240,17 +240,17 @@ TEST_P(NetworkScan, ReadDuringAScanIsRefused) {
   form->UD_retry->SetPosition(0);
   form->BitBtn1Click();
   form->Read1Click();  // the context menu stays available during a scan
-  EXPECT_TRUE(form->ScanActive);
-  EXPECT_FALSE(form->SingleReadActive);
-  ASSERT_TRUE(WaitFor([&] { return !form->ScanActive && TunnelIdle(); }, 30000));
+  EXPECT_TRUE(form->tunnel.ScanActive);
+  EXPECT_FALSE(form->tunnel.SingleReadActive);
+  ASSERT_TRUE(WaitFor([&] { return !form->tunnel.ScanActive && TunnelIdle(); }, 30000));
   EXPECT_EQ(LineRequests(), (std::vector<std::string>{"107B047F16", "107B058016"}));
   EXPECT_TRUE(form->BitBtn1->isEnabled());
 }
 
 TEST_P(NetworkScan, RealAddressesListEverySlot) {
   form->BitBtn22Click();
-  EXPECT_TRUE(form->CommandPending);
-  ASSERT_TRUE(WaitFor([&] { return !form->CommandPending; }));
+  EXPECT_TRUE(form->gateway.CommandPending);
+  ASSERT_TRUE(WaitFor([&] { return !form->gateway.CommandPending; }));
   const auto reads = RequestsTo(sim, 0x04, 59400);
   ASSERT_EQ(reads.size(), 1u);
   EXPECT_EQ(reads[0].count, 32);
@@ -269,7 +269,7 @@ TEST_P(NetworkScan, RealAddressesListEverySlot) {
 TEST_P(NetworkScan, RealAddressesRefusedAnswerListsNothing) {
   sim.InjectFault({.function = 0x04, .address = 59400, .exception = 2});
   form->BitBtn22Click();
-  ASSERT_TRUE(WaitFor([&] { return !form->CommandPending; }));
+  ASSERT_TRUE(WaitFor([&] { return !form->gateway.CommandPending; }));
   EXPECT_TRUE(MemoHasPrefix("Error - ILLEGAL DATA ADDRESS"));
   EXPECT_FALSE(MemoHasPrefix("Modbus "));
 }
@@ -277,7 +277,7 @@ TEST_P(NetworkScan, RealAddressesRefusedAnswerListsNothing) {
 TEST_P(NetworkScan, RealAddressesWithoutAnswerLogOnlyTheEmptyLine) {
   sim.InjectFault({.function = 0x04, .address = 59400, .silent = true});
   form->BitBtn22Click();
-  ASSERT_TRUE(WaitFor([&] { return !form->CommandPending; }));
+  ASSERT_TRUE(WaitFor([&] { return !form->gateway.CommandPending; }));
   EXPECT_EQ(CountPrefix("UNMD:"), 1);
   EXPECT_TRUE(MemoHas("UNMD:"));
   EXPECT_FALSE(MemoHasPrefix("Modbus "));
@@ -301,9 +301,9 @@ TEST_F(MbusTable, CommandsNeedAnOpenLink) {
   form->Read1Click();
   form->BitBtn22Click();
   EXPECT_EQ(MemoCount("Serial or TCP port for modbus is not open..."), 3);
-  EXPECT_FALSE(form->ScanActive);
-  EXPECT_FALSE(form->SingleReadActive);
-  EXPECT_FALSE(form->CommandPending);
+  EXPECT_FALSE(form->tunnel.ScanActive);
+  EXPECT_FALSE(form->tunnel.SingleReadActive);
+  EXPECT_FALSE(form->gateway.CommandPending);
   EXPECT_FALSE(form->Timer_mbus->Enabled());
   EXPECT_FALSE(form->Timer_free_command->Enabled());
   EXPECT_TRUE(form->BitBtn1->isEnabled());
@@ -311,23 +311,23 @@ TEST_F(MbusTable, CommandsNeedAnOpenLink) {
 }
 
 TEST_F(MbusTable, SelectionShowsTheRowsAddress) {
-  EXPECT_EQ(form->SelectedMbusAddress, 0);
+  EXPECT_EQ(form->tunnel.SelectedMbusAddress, 0);
   FillLoops(Loops(), {{"A", "17"}, {"B", "n/a"}});
   Loops()->setCurrentCell(1, 0);
-  EXPECT_EQ(form->SelectedMbusRow, 1);
-  EXPECT_EQ(form->SelectedMbusAddress, 17);
+  EXPECT_EQ(form->tunnel.SelectedMbusRow, 1);
+  EXPECT_EQ(form->tunnel.SelectedMbusAddress, 17);
   EXPECT_EQ(form->Label16->text(), "Selected: 17");
   Loops()->setCurrentCell(2, 3);
-  EXPECT_EQ(form->SelectedMbusRow, 2);
-  EXPECT_EQ(form->SelectedMbusAddress, -1);
+  EXPECT_EQ(form->tunnel.SelectedMbusRow, 2);
+  EXPECT_EQ(form->tunnel.SelectedMbusAddress, -1);
   EXPECT_EQ(form->Label16->text(), "Selected: -1");
   // A mouse-up on a row selects it; outside the rows it changes nothing.
   form->gridLoopsMouseUp(Qt::LeftButton, 0, 1, false);
   EXPECT_EQ(form->Label16->text(), "Selected: 17");
   form->gridLoopsMouseUp(Qt::LeftButton, -1, -1, false);
   form->gridLoopsMouseUp(Qt::LeftButton, 0, 9, false);
-  EXPECT_EQ(form->SelectedMbusRow, 1);
-  EXPECT_EQ(form->SelectedMbusAddress, 17);
+  EXPECT_EQ(form->tunnel.SelectedMbusRow, 1);
+  EXPECT_EQ(form->tunnel.SelectedMbusAddress, 17);
 }
 
 TEST_F(MbusTable, RemoveFromTable) {

@@ -28,15 +28,15 @@ class SecondarySearch : public MbusLineTest {
   }
 
   bool WorkerEnded() {
-    return !form->SecondarySearchRunning &&
-           (!form->SecondaryWorker || form->SecondaryWorker->isFinished());
+    return !form->search.SecondarySearchRunning &&
+           (!form->search.SecondaryWorker || form->search.SecondaryWorker->isFinished());
   }
 
   // Starts a run for `id` and waits until it has ended.
   void Find(const QString& id, int boundMs = 60000) {
     form->editID->setText(id);
     form->BitBtn21Click();
-    ASSERT_TRUE(form->SecondarySearchRunning);
+    ASSERT_TRUE(form->search.SecondarySearchRunning);
     ASSERT_TRUE(WaitFor([&] { return WorkerEnded(); }, boundMs));
   }
 
@@ -78,11 +78,9 @@ TEST_P(SecondarySearch, ExactIdReadsThatMeterAndUpdatesItsRow) {
   EXPECT_EQ(Loops()->Cell(2, 2), "ABB");
   EXPECT_EQ(Loops()->Cell(1, 1), "1");  // other rows untouched
   EXPECT_EQ(Loops()->Cell(0, 3), "");
-  EXPECT_EQ(form->SelectedMbusAddress, 3);
+  EXPECT_EQ(form->tunnel.SelectedMbusAddress, 3);
   EXPECT_EQ(form->Label16->text(), "Selected: 3");
-  EXPECT_FALSE(form->MatchRowsById);
-  EXPECT_FALSE(form->KeepRawAnswer);
-  EXPECT_TRUE(form->StopRequested);
+  EXPECT_TRUE(form->search.StopRequested);
   ExpectButtonsBack();
   // No meter stays selected.
   for (const sim::Meter& m : sim.Meters()) EXPECT_FALSE(m.selected) << m.id;
@@ -114,8 +112,8 @@ TEST_P(SecondarySearch, ChangeAddressRunMovesTheMeterOfTheSelectedRow) {
   Loops()->setCurrentCell(1, 0);
   form->UD_address->SetPosition(42);
   form->UD_retry->SetPosition(1);
-  form->ChangeAddressRequested = true;
-  form->StopRequested = false;
+  form->search.ChangeAddressRequested = true;
+  form->search.StopRequested = false;
   ASSERT_TRUE(form->StartSecondaryIDThread());
   EXPECT_FALSE(form->StartSecondaryIDThread());  // one run at a time
   ASSERT_TRUE(WaitFor([&] { return WorkerEnded(); }, 60000));
@@ -128,7 +126,7 @@ TEST_P(SecondarySearch, ChangeAddressRunMovesTheMeterOfTheSelectedRow) {
     if (m.id == "34567890") EXPECT_EQ(m.primary_address, 42);
   ASSERT_EQ(Loops()->RowCount(), 3);
   EXPECT_EQ(Loops()->Cell(1, 1), "42");
-  EXPECT_FALSE(form->ChangeAddressRequested);
+  EXPECT_FALSE(form->search.ChangeAddressRequested);
   EXPECT_TRUE(MemoHas("Secondary search thread terminated normally."));
 }
 
@@ -171,7 +169,7 @@ TEST_P(SecondarySearch, StopEndsTheSearchAndNothingMoreIsSent) {
   answer = QMessageBox::No;
   form->editID->setText("FFFFFFFF");
   form->BitBtn21Click();
-  ASSERT_TRUE(form->SecondarySearchRunning);
+  ASSERT_TRUE(form->search.SecondarySearchRunning);
   EXPECT_FALSE(form->BitBtn21->isEnabled());
   EXPECT_FALSE(form->editID->isEnabled());
   EXPECT_FALSE(form->BitBtn1->isEnabled());
@@ -180,7 +178,7 @@ TEST_P(SecondarySearch, StopEndsTheSearchAndNothingMoreIsSent) {
   // A scan cannot start while the search holds the tunnel.
   form->BitBtn1->setEnabled(true);
   form->BitBtn1Click();
-  EXPECT_FALSE(form->ScanActive);
+  EXPECT_FALSE(form->tunnel.ScanActive);
   EXPECT_FALSE(form->Timer_mbus->Enabled());
 
   form->BitBtn2Click();
@@ -207,7 +205,7 @@ TEST_P(SecondarySearch, ClosingTheWindowDuringASearchEndsIt) {
   form->editID->setText("FFFFFFFF");
   form->BitBtn21Click();
   ASSERT_TRUE(WaitFor([&] { return CountPrefix("Checking ") >= 1; }, 30000));
-  QPointer<QThread> worker = form->SecondaryWorker;
+  QPointer<QThread> worker = form->search.SecondaryWorker;
   ASSERT_FALSE(worker.isNull());
   form->close();  // returns once the worker has ended
   EXPECT_TRUE(worker.isNull() || worker->isFinished());
@@ -220,7 +218,7 @@ TEST_P(SecondarySearch, ClosingTheWindowDuringAnExactReadEndsIt) {
   form->BitBtn21Click();
   ASSERT_TRUE(WaitFor([&] { return CountPrefix("SENT:") >= 1; }, 30000));
   form->close();
-  EXPECT_TRUE(!form->SecondaryWorker || form->SecondaryWorker->isFinished());
+  EXPECT_TRUE(!form->search.SecondaryWorker || form->search.SecondaryWorker->isFinished());
   form.reset();
 }
 
@@ -230,7 +228,7 @@ TEST_P(SecondarySearch, WrongIdTextsAreRefused) {
     form->editID->setText(id);
     form->BitBtn21Click();
     EXPECT_TRUE(MemoHas("Wrong ID entered - 8-digit or FFFFFFFF available...")) << id.toStdString();
-    EXPECT_FALSE(form->SecondarySearchRunning);
+    EXPECT_FALSE(form->search.SecondarySearchRunning);
     EXPECT_TRUE(form->BitBtn21->isEnabled());
   }
   EXPECT_TRUE(sim.Requests().empty());
@@ -285,7 +283,7 @@ TEST_F(SecondarySearchNoLink, FindByIdWithoutALinkSaysSo) {
   form->editID->setText("FFFFFFFF");
   form->BitBtn21Click();
   EXPECT_TRUE(MemoHas("Serial or TCP port for modbus is not open..."));
-  EXPECT_FALSE(form->SecondarySearchRunning);
+  EXPECT_FALSE(form->search.SecondarySearchRunning);
   EXPECT_TRUE(boxes.empty());
   EXPECT_TRUE(form->BitBtn21->isEnabled());
 }

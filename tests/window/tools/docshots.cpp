@@ -47,7 +47,7 @@ int main(int argc, char** argv) {
   form.Edit_lanxp_port->setText(QString::number(port));
   form.UD_eth_timeout->SetPosition(30);
   form.Butt_connect_xportClick();
-  WaitFor([&] { return form.TcpConnected; }, 5000);
+  WaitFor([&] { return form.link.TcpConnected; }, 5000);
   form.UD_modbusTimeout->SetPosition(300);
   form.EditInputAddress->setText("32768");
   form.EditInputCount->setText("8");
@@ -57,12 +57,12 @@ int main(int argc, char** argv) {
   Pump(14 * 350);
   form.buttonReadModbusClick();
   Pump(4000);
-  form.ScanActive = true;
+  form.tunnel.ScanActive = true;
   for (const auto& meter : sim.Meters()) {
     form.DecodeTelegram(meter.Telegram());
     Pump(20);
   }
-  form.ScanActive = false;
+  form.tunnel.ScanActive = false;
   form.FlushMemo();
   Pump(200);
   form.PageControl1->setCurrentWidget(form.TabSheet2);
