@@ -15,6 +15,8 @@
 #include <QVBoxLayout>
 
 #include "app/tfabout.h"
+#include "core/gateway/configuration.h"
+#include "core/settings/control_ranges.h"
 
 namespace orvio {
 
@@ -23,6 +25,10 @@ namespace {
 QLabel* L(const QString& text) { return new QLabel(text); }
 
 QPushButton* B(const QString& caption) { return new QPushButton(caption); }
+
+UpDown* RangeUpDown(const ControlRange& range, int step, int position, bool readOnlyEdit) {
+  return new UpDown(range.min, range.max, step, position, readOnlyEdit);
+}
 
 QCheckBox* C(const QString& caption, bool checked = false) {
   auto* c = new QCheckBox(caption);
@@ -161,7 +167,7 @@ void TForm1::BuildWindow() {
     CB_open_port2 = C("Automatically open on startup");
     Edit_lanxp_ip = E("", 15);
     Edit_lanxp_port = E("", 5);
-    UD_eth_timeout = Edit_eth_timeout = new UpDown(30, 9999, 1, 30, true);
+    UD_eth_timeout = Edit_eth_timeout = RangeUpDown(control_range::kEthTimeout, 1, 30, true);
     Butt_connect_xport = B("Connect TCP");
     BitBtn24 = B("Disconnect TCP");
     auto* g = new QGridLayout(GroupBox2);
@@ -200,12 +206,12 @@ void TForm1::BuildWindow() {
     ProgressBar1 = new QProgressBar;
     ProgressBar1->setRange(0, 100);
     ProgressBar1->setVisible(false);
-    UD_modbusTimeout = EditTimeoutModbus = new UpDown(50, 20000, 50, 50, true);
-    UDmodbusAddress = EditAddressModbus = new UpDown(1, 255, 1, 1, false);
+    UD_modbusTimeout = EditTimeoutModbus = RangeUpDown(control_range::kModbusTimeout, 50, 50, true);
+    UDmodbusAddress = EditAddressModbus = RangeUpDown(control_range::kModbusAddress, 1, 1, false);
     BitBtn4 = B("Clear grid");
     BitBtn8 = B("Export");
     CheckBox1 = C("Automatic read");
-    UD_auto = Edit_auto = new UpDown(1, 60, 1, 1, true);
+    UD_auto = Edit_auto = RangeUpDown(control_range::kAutoRead, 1, 1, true);
     BitBtn18 = B("Read Status of ZELK-64");
     auto* g = new QVBoxLayout(regBox);
     g->setContentsMargins(0, 0, 0, 0);
@@ -222,7 +228,7 @@ void TForm1::BuildWindow() {
   GroupBox3 = new QGroupBox("   Commands   ");
   {
     BitBtn9 = B("Write Timeout Registers");
-    UD_variousTimes = editTimeouts = new UpDown(0, 99, 1, 0, true);
+    UD_variousTimes = editTimeouts = RangeUpDown(control_range::kTimingPosition, 1, 0, true);
     checkBetween = C("between 2 readings");
     checkRespond = C("wait respond for");
     BitBtn10 = B("Set Date/Time of device");
@@ -234,7 +240,7 @@ void TForm1::BuildWindow() {
     BitBtn11 = B("Write baud and parity");
     Edit_address = E("1", 3);
     BitBtn12 = B("Set new modbus address");
-    UDminutes = editReadoutMinutes = new UpDown(1, 720, 1, 1, true);
+    UDminutes = editReadoutMinutes = RangeUpDown(control_range::kReadoutMinutes, 1, 1, true);
     BitBtn17 = B("Update");
     check5B = C("0x7B");
     checkNKE = C("SND_NKE");
@@ -297,10 +303,10 @@ void TForm1::BuildWindow() {
   gridLoops = new StringGrid(8, 2, 1);
   gridLoops->setObjectName("gridLoops");
   gridLoops->setSelectionBehavior(QAbstractItemView::SelectRows);
-  UDaddressFrom = editAddressFrom = new UpDown(0, 250, 1, 0, false);
-  UDaddressTo = editAddressTo = new UpDown(0, 255, 1, 0, false);
-  UD_timeout = Edit_timeout = new UpDown(300, 9900, 10, 300, false);
-  UD_retry = Edit_retry = new UpDown(0, 9, 1, 0, true);
+  UDaddressFrom = editAddressFrom = RangeUpDown(control_range::kSearchFrom, 1, 0, false);
+  UDaddressTo = editAddressTo = RangeUpDown(control_range::kSearchTo, 1, 0, false);
+  UD_timeout = Edit_timeout = RangeUpDown(control_range::kMbusTimeout, 10, 300, false);
+  UD_retry = Edit_retry = RangeUpDown(control_range::kRetry, 1, 0, true);
   BitBtn1 = B("Scan mbus");
   BitBtn2 = B("STOP");
   BitBtn13 = B("Clear");
@@ -313,7 +319,7 @@ void TForm1::BuildWindow() {
   editID = E("", 8);
   BitBtn21 = B("Find by ID");
   BitBtn22 = B("Read real addresses");
-  UD_address = Edit1 = new UpDown(1, 250, 1, 1, false);
+  UD_address = Edit1 = RangeUpDown(control_range::kNewAddress, 1, 1, false);
   BitBtn23 = B("Set");
   BitBtn26 = B("BitBtn26");
   BitBtn26->setVisible(false);
@@ -637,7 +643,7 @@ QMessageBox::StandardButton TForm1::Box(QWidget* owner, const QString& caption, 
 
 bool TForm1::CheckLink() {
   if (LinkOpen()) return true;
-  MemoAdd(QStringLiteral("Serial or TCP port for modbus is not open..."));
+  MemoAdd(QString(gateway_text::kNoLink));
   return false;
 }
 

@@ -3,11 +3,11 @@
 #include "core/gateway/device_map.h"
 
 #include <QCursor>
-#include <QLocale>
 
 #include "app/tform1.h"
 #include "core/tables/device_table.h"
 #include "gateway/device_grid.h"
+#include "mbus/decode_window.h"
 
 namespace orvio {
 
@@ -22,12 +22,6 @@ std::vector<QPushButton*> ReadbackButtons(TForm1& f) {
 bool Marked(const TForm1& f, int row) {
   return row >= 1 && row < static_cast<int>(f.RowMarks.size()) &&
          f.RowMarks[static_cast<size_t>(row)];
-}
-
-char DecimalSeparator() {
-  const QString point = QLocale().decimalPoint();
-  return point.size() == 1 && point[0].unicode() < 128 ? static_cast<char>(point[0].unicode())
-                                                       : '.';
 }
 
 }  // namespace

@@ -10,6 +10,10 @@ namespace orvio {
 
 class TForm1;
 
+// The decimal separator of shown values: the user's locale's when it is one plain character,
+// else ".".
+char DecimalSeparator();
+
 // Cuts the telegram out of a tunnel-block read answer (RTU form) of which `payload_count`
 // payload bytes were asked for. The answer's check writes its memo line and status panel. Unless
 // KeepRawAnswer is set, adds "Mbus telegram decode:" and decodes the telegram

@@ -11,7 +11,7 @@ namespace orvio {
 void TForm1::Butt_command_sendClick() {
   // The console talks to the serial port only, also while the TCP link is connected.
   if (!SerialOpen) {
-    MemoAdd(QStringLiteral("Serial port is not opened"));
+    MemoAdd(QString(kConsoleNoSerialPort));
     return;
   }
   const QString text = Edit_command->text();
@@ -61,7 +61,7 @@ void TForm1::BitBtn6Click() {
   QDir().mkpath(folder);
   QSaveFile file(QDir(folder).filePath("log.txt"));
   if (!file.open(QIODevice::WriteOnly)) {
-    MemoAdd(QStringLiteral("Can not write file, no rights..."));
+    MemoAdd(QString(kLogNotWritten));
     return;
   }
   const QStringList lines = MemoLines();
@@ -69,7 +69,7 @@ void TForm1::BitBtn6Click() {
     file.write(line.toLocal8Bit());
     file.write("\n");
   }
-  if (!file.commit()) MemoAdd(QStringLiteral("Can not write file, no rights..."));
+  if (!file.commit()) MemoAdd(QString(kLogNotWritten));
 }
 
 }  // namespace orvio

@@ -24,7 +24,7 @@ void TForm1::BitBtn3Click() {
   // A first register beyond the 16-bit range would silently read another register.
   if (EditInputAddress->text().isEmpty() || EditInputCount->text().isEmpty() || !first ||
       !count || *first < 0 || *first > 65535 || *count < 0) {
-    MemoAdd(QStringLiteral("Enter proper initial conditions..."));
+    MemoAdd(QString(kRegisterBadConditions));
     return;
   }
   ClearBuffers();
@@ -36,7 +36,7 @@ void TForm1::BitBtn3Click() {
   } else if (checkHolding->isChecked()) {
     SendReadHoldingRegisters(slave, static_cast<uint16_t>(*first), static_cast<uint16_t>(*count));
   } else {
-    MemoAdd(QStringLiteral("Select type of registers you want to read - Input or Holding..."));
+    MemoAdd(QString(kRegisterSelectType));
     return;
   }
   Timer_modbus->SetInterval(UD_modbusTimeout->Position());
@@ -51,7 +51,7 @@ void TForm1::Timer_modbusTimer() {
     // The first register is read again now; the edit may have changed since the request.
     const auto first = DecimalOf(EditInputAddress->text());
     if (!first)
-      MemoAdd(QStringLiteral("Enter proper initial conditions..."));
+      MemoAdd(QString(kRegisterBadConditions));
     else
       DecodeRegisterTable(answer, RegisterTableMode::Grid, static_cast<int>(*first),
                           gridInputRegisters->RowCount() - 1);

@@ -1,29 +1,17 @@
 #include "core/gateway/configuration.h"
 
 #include <chrono>
-#include <climits>
+
+#include "core/settings/control_ranges.h"
 
 namespace orvio {
-
-std::optional<int> ParseDecimal(std::string_view text) {
-  if (text.empty()) return std::nullopt;
-  long long v = 0;
-  for (char c : text) {
-    if (c < '0' || c > '9') return std::nullopt;
-    v = v * 10 + (c - '0');
-    if (v > INT_MAX) return std::nullopt;
-  }
-  return static_cast<int>(v);
-}
 
 std::string NotAnIntegerText(std::string_view text) {
   return "'" + std::string(text) + "' is not a valid integer value";
 }
 
 Checked<GatewayRequest> TimeoutRequest(bool between, bool respond, int position) {
-  if (position < 0) position = 0;
-  if (position > 99) position = 99;
-  const auto value = static_cast<uint16_t>(position);
+  const auto value = static_cast<uint16_t>(control_range::kTimingPosition.Clamp(position));
   if (between) return {WriteSingle(reg::kTimeBetweenReadings, value), {}};
   if (respond) return {WriteSingle(reg::kTimeWaitRespond, value), {}};
   return {std::nullopt, gateway_text::kErrorInTimeouts};
@@ -116,8 +104,7 @@ GatewayRequest ModbusAddressRequest(uint8_t address) {
 }
 
 ReadoutPeriod ReadoutPeriodValue(int minutes) {
-  if (minutes <= 0) minutes = 1;
-  if (minutes > 720) minutes = 720;
+  minutes = control_range::kReadoutMinutes.Clamp(minutes);
   return {minutes, static_cast<uint16_t>(minutes * 60)};
 }
 
@@ -231,11 +218,7 @@ Checked<ByteString> SerialNumberBytes(std::string_view text) {
               std::string(gateway_text::kIdConversionPrefix) + NotAnIntegerText(std::string(1, c))};
     }
   }
-  ByteString bcd;
-  for (size_t i = 0; i < kDigits; i += 2) {
-    bcd.push_back(static_cast<char>(((text[i] - '0') << 4) | (text[i + 1] - '0')));
-  }
-  return {bcd, {}};
+  return {DigitsToBcd(text), {}};
 }
 
 GatewayRequest SerialNumberRequest(const ByteString& bcd) {

@@ -12,6 +12,7 @@
 
 #include "core/bytes.h"
 #include "core/gateway/gateway_request.h"
+#include "core/text/number.h"  // ParseDecimal
 
 namespace orvio {
 
@@ -23,15 +24,11 @@ inline constexpr char kWrongBaudOrParity[] = "Wrong baud or parity selected...";
 inline constexpr char kSelectPort[] = "Select either FP or Modbus device...";
 inline constexpr char kAddressNotEntered[] = "Modbus address not entered";
 inline constexpr char kInvalidAddress[] = "Invalid new modbus address entered...";
-inline constexpr char kAddressConversion[] = "Exception converting address value...";
 inline constexpr char kNothingSelectedFlag[] = "Nothing selected as a flag function...";
 inline constexpr char kSelectValueType[] =
     "Select what type of values you want - real or pre-defined to general units...";
-inline constexpr char kValueEncodingException[] =
-    "Exception converting encoding value for register 6...";
 inline constexpr char kPortNotEntered[] = "Modbus TCP port not entered";
 inline constexpr char kInvalidPort[] = "Invalid modbus TCP port entered...";
-inline constexpr char kPortConversion[] = "Exception converting TCP port value...";
 inline constexpr char kWrongId[] = "Wrong ID - must be 8-digit...";
 inline constexpr char kIdConversionPrefix[] = "Exception converting ID - ";
 inline constexpr char kMbusPortMaxBaudText[] = "2400";
@@ -44,10 +41,6 @@ struct Checked {
   std::string error;
   bool ok() const { return value.has_value(); }
 };
-
-// A decimal number made of ASCII digits only (no sign, no blanks); nothing for any other text or
-// a value beyond int range. A sign is refused on purpose: "-1" would travel as address 255.
-std::optional<int> ParseDecimal(std::string_view text);
 
 // The toolkit's text for a failed integer conversion: 'abc' is not a valid integer value
 std::string NotAnIntegerText(std::string_view text);

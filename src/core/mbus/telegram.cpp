@@ -39,10 +39,6 @@ constexpr MediumRow kMedia[] = {
     {0x18, "Pressure", kPressure},  {0x19, "A/D converter", kOther},
 };
 
-constexpr char kHexDigits[] = "0123456789ABCDEF";
-
-std::string HexByte(uint8_t b) { return {kHexDigits[b >> 4], kHexDigits[b & 0x0F]}; }
-
 // Fixed-layout data types (DIF low nibble): bytes read and how.
 enum class FixedKind { kUnsigned, kInt32, kBcd, kNone };
 struct FixedCode {
@@ -118,14 +114,9 @@ FixedRecord DecodeFixedRecord(std::string_view t, size_t data, char decimal_sepa
   double raw = 0;
   if (code.kind == FixedKind::kBcd) {
     // Same rule as the record table: digits 0-9 only, at most 2147483647.
-    int64_t v = 0;
-    for (size_t i = bytes.size(); i-- > 0;) {
-      const auto b = static_cast<uint8_t>(bytes[i]);
-      if ((b >> 4) > 9 || (b & 0x0F) > 9) return out;  // conversion error: value, unit empty
-      v = v * 100 + (b >> 4) * 10 + (b & 0x0F);
-      if (v > 2147483647) return out;
-    }
-    raw = static_cast<double>(v);
+    const auto v = BcdToInt32(bytes);
+    if (!v) return out;  // conversion error: value, unit empty
+    raw = static_cast<double>(*v);
   } else {
     uint32_t v = 0;
     for (size_t i = bytes.size(); i-- > 0;) v = (v << 8) | static_cast<uint8_t>(bytes[i]);

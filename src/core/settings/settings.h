@@ -7,7 +7,7 @@
 namespace orvio {
 
 // Defaults are those of a first start. Integers are positions of up-down controls and always lie
-// in their control's range after reading (see kSettingRows in settings.cpp).
+// in their control's range after reading (see core/settings/control_ranges.h).
 struct Settings {
   // [Modbus port]
   std::string portName = "COM1";    // Combo_com2_name

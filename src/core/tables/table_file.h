@@ -16,8 +16,6 @@ inline constexpr char kRegisterExportFileName[] = "modbusUR.csv";
 inline constexpr char kSaveFilter[] = "CSV files|*.csv";
 inline constexpr char kSaveDefaultExtension[] = "csv";
 inline constexpr char kSaveErrorCaption[] = "Error saving file";
-inline constexpr char kSaveDialogFailedText[] =
-    "File cannot be written or open!\nContact administrator.";
 inline constexpr char kSaveWriteFailedText[] =
     "File cannot be written, no rights!\nContact administrator.";
 
