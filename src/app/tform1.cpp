@@ -75,6 +75,7 @@ TForm1::TForm1(QString appDir, QString settingsPath, QWidget* parent)
 
   Comm2 = new SerialLink(this);
   Xport_socket = new QTcpSocket(this);
+  XportEnd = new TcpEndWatch(Xport_socket);
   Timer_free_command = new DTimer(this, 5);
   Timer_modbus = new DTimer(this);
   Timer_auto = new DTimer(this);

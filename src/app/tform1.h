@@ -31,6 +31,7 @@
 #include "core/modbus/answer.h"
 #include "core/modbus/frames.h"
 #include "link/serial_link.h"
+#include "link/tcp_end_watch.h"
 
 class QGroupBox;
 
@@ -309,6 +310,7 @@ class TForm1 : public QMainWindow {
   // Links and timers
   SerialLink* Comm2;
   QTcpSocket* Xport_socket;
+  TcpEndWatch* XportEnd;  // tells a reset from an orderly close
   DTimer* Timer_free_command;
   DTimer* Timer_modbus;
   DTimer* Timer_auto;

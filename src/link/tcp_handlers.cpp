@@ -101,8 +101,9 @@ void TForm1::Xport_socketRead() {
 }
 
 void TForm1::Xport_socketError(QAbstractSocket::SocketError error) {
-  // A peer that closes normally is a disconnection, not an error.
-  if (error == QAbstractSocket::RemoteHostClosedError) return;
+  // A peer that closes normally is a disconnection, not an error; a reset is one (the socket
+  // layer reports both as the remote host closing).
+  if (error == QAbstractSocket::RemoteHostClosedError && !XportEnd->EndedByReset()) return;
   MemoAdd(link_text::kSocketError + QString::number(SocketErrno(error, TcpConnected)));
 }
 

@@ -1,7 +1,10 @@
 // Start-up, settings, shutdown, the serial and TCP links, filters and check-box couplings of the
 // real main window.
 #include <fcntl.h>
+#include <netinet/in.h>
 #include <pty.h>
+#include <sys/file.h>
+#include <sys/socket.h>
 #include <termios.h>
 #include <unistd.h>
 
@@ -9,10 +12,13 @@
 #include <QFile>
 #include <QProcess>
 #include <QScrollBar>
+#include <QSerialPort>
+#include <QSocketNotifier>
 #include <QTcpServer>
 #include <QTcpSocket>
 #include <QtTest/QTest>
 
+#include "core/link/port_lock.h"
 #include "harness.h"
 
 namespace orvio::test {
@@ -428,6 +434,137 @@ TEST_F(SerialTest, APortThatVanishesIsReportedOnceAndClosed) {
   EXPECT_EQ(form->Butt_open_port2->text(), "Connect to port");
 }
 
+// Empties the port's input after the port reported data and before it is read (as a purge on the
+// way does), leaving `errnoLeft` behind as an earlier call would.
+class PurgeBeforeRead : public QObject {
+ public:
+  PurgeBeforeRead(int slave, int errnoLeft) : slave_(slave), errno_(errnoLeft) {}
+  int fired = 0;
+
+  bool eventFilter(QObject* watched, QEvent* event) override {
+    auto* notifier = qobject_cast<QSocketNotifier*>(watched);
+    if (fired == 0 && event->type() == QEvent::SockAct && notifier &&
+        notifier->type() == QSocketNotifier::Read && qobject_cast<QSerialPort*>(notifier->parent())) {
+      ++fired;
+      tcflush(slave_, TCIFLUSH);
+      errno = errno_;
+    }
+    return false;
+  }
+
+ private:
+  int slave_;
+  int errno_;
+};
+
+TEST_F(SerialTest, InputPurgedBeforeItIsReadLeavesThePortOpenAndReceiving) {
+  for (int errnoLeft : {ENOTTY, EAGAIN, EIO, 0}) {
+    SCOPED_TRACE(errnoLeft);
+    Pty pty;
+    boxes.clear();
+    MakeForm();
+    OpenSerial(pty.path);
+    PurgeBeforeRead purge(pty.slave, errnoLeft);
+    qApp->installEventFilter(&purge);
+    pty.Write("\x01\x02");
+    const bool fired = WaitFor([&] { return purge.fired == 1; });
+    Pump(50);
+    qApp->removeEventFilter(&purge);
+    ASSERT_TRUE(fired);
+    EXPECT_TRUE(boxes.empty()) << boxes[0].text.toStdString();
+    EXPECT_TRUE(form->SerialOpen);
+    EXPECT_TRUE(form->Comm2->IsOpen());
+    // Reception goes on.
+    form->SerialRxBuffer.clear();
+    pty.Write("\x03\x04");
+    EXPECT_TRUE(WaitFor([&] { return form->SerialRxBuffer.size() >= 2; }, 5000));
+    EXPECT_EQ(form->SerialRxBuffer, "\x03\x04");
+    form->close();
+    form.reset();
+  }
+}
+
+// Other programs' locks on a port: flock on the device and UUCP lock files, here in a folder of
+// the test's own.
+class SerialLockTest : public WindowTest {
+ protected:
+  QTemporaryDir lockDir;
+
+  void MakeLockingForm() {
+    MakeForm();
+    form->Comm2->SetLockDirectories({lockDir.path()});
+  }
+  QString LockFile(const QString& device) {
+    return lockDir.path() + "/" + QString::fromStdString(PortLockName(device.toStdString()));
+  }
+  void WriteLock(const QString& path, const std::string& text) {
+    QFile f(path);
+    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+    f.write(text.data(), static_cast<qint64>(text.size()));
+  }
+  // Presses "Connect to port"; true when the port opened, else the in-use box was shown.
+  bool TryOpen(const QString& device) {
+    boxes.clear();
+    form->Combo_com2_name->setCurrentText(device);
+    form->ToggleSerialPort();
+    if (form->SerialOpen) return true;
+    EXPECT_TRUE(HasBox("Connect to port", "This serial port is already in use!"));
+    EXPECT_EQ(form->Panel(1), device + " is closed");
+    return false;
+  }
+};
+
+TEST_F(SerialLockTest, AFlockOnTheDeviceMeansInUseAndOrvioTakesOneWhileOpen) {
+  Pty pty;
+  MakeLockingForm();
+  const QByteArray path = QFile::encodeName(pty.path);
+  const int other = ::open(path.constData(), O_RDWR | O_NOCTTY | O_NONBLOCK);
+  ASSERT_GE(other, 0);
+  ASSERT_EQ(::flock(other, LOCK_EX | LOCK_NB), 0);
+  EXPECT_FALSE(TryOpen(pty.path));
+  ASSERT_EQ(::flock(other, LOCK_UN), 0);
+
+  ASSERT_TRUE(TryOpen(pty.path));
+  EXPECT_NE(::flock(other, LOCK_EX | LOCK_NB), 0) << "Orvio holds no flock on the port";
+  EXPECT_EQ(errno, EWOULDBLOCK);
+  form->ToggleSerialPort();
+  EXPECT_EQ(::flock(other, LOCK_EX | LOCK_NB), 0) << "the flock outlived the close";
+  ::close(other);
+}
+
+TEST_F(SerialLockTest, ALockFileOfARunningProcessMeansInUseAStaleOneDoesNot) {
+  Pty pty;
+  MakeLockingForm();
+  const QString lock = LockFile(pty.path);
+  QProcess holder;
+  holder.start("sleep", {"60"});
+  ASSERT_TRUE(holder.waitForStarted());
+  const long pid = static_cast<long>(holder.processId());
+  // The HDB form and the plain form with the holder's name below.
+  for (const std::string& text : {PortLockText(pid), std::to_string(pid) + "\nminicom\n"}) {
+    WriteLock(lock, text);
+    EXPECT_FALSE(TryOpen(pty.path)) << text;
+    EXPECT_TRUE(QFile::exists(lock)) << "another program's lock was removed";
+  }
+  holder.kill();
+  holder.waitForFinished();
+
+  // Its holder is gone: the lock is stale and Orvio takes the port and the lock file.
+  ASSERT_TRUE(TryOpen(pty.path));
+  QFile own(lock);
+  ASSERT_TRUE(own.open(QIODevice::ReadOnly));
+  EXPECT_EQ(PortLockPid(own.readAll().toStdString()), static_cast<long>(::getpid()));
+  own.close();
+  form->ToggleSerialPort();
+  EXPECT_FALSE(QFile::exists(lock)) << "the lock file outlived the close";
+
+  // No lock file at all: Orvio writes its own and removes it again.
+  ASSERT_TRUE(TryOpen(pty.path));
+  EXPECT_TRUE(QFile::exists(lock));
+  form->close();
+  EXPECT_FALSE(QFile::exists(lock));
+}
+
 using TcpTest = WindowTest;
 
 TEST_F(TcpTest, ConnectDisconnectAndTheirLines) {
@@ -467,6 +604,33 @@ TEST_F(TcpTest, ThePeerClosingRunsTheDisconnectEvent) {
   server.nextPendingConnection()->close();
   ASSERT_TRUE(WaitFor([&] { return !form->TcpConnected; }));
   EXPECT_EQ(form->Panel(0), "Disconnected TCP ");
+  EXPECT_FALSE(MemoHasPrefix("Socket error #"));
+}
+
+TEST_F(TcpTest, AResetByThePeerGivesOneSocketErrorLineAndDisconnects) {
+  QTcpServer server;
+  ASSERT_TRUE(server.listen(QHostAddress::LocalHost));
+  MakeForm();
+  ConnectTcp(server.serverPort());
+  ASSERT_TRUE(WaitFor([&] { return server.hasPendingConnections(); }));
+  QTcpSocket* peer = server.nextPendingConnection();
+  // Closing with a zero linger time resets the connection.
+  const linger reset{1, 0};
+  ASSERT_EQ(setsockopt(static_cast<int>(peer->socketDescriptor()), SOL_SOCKET, SO_LINGER, &reset,
+                       sizeof reset),
+            0);
+  peer->abort();
+  ASSERT_TRUE(WaitMemo("Socket error #104"));
+  ASSERT_TRUE(WaitFor([&] { return !form->TcpConnected; }));
+  EXPECT_EQ(MemoCount("Socket error #104"), 1);
+  EXPECT_EQ(form->Panel(0), "Disconnected TCP ");
+  EXPECT_TRUE(form->Butt_connect_xport->isEnabled());
+  // The next connection closed in order stays silent.
+  form->MemoClear();
+  ConnectTcp(server.serverPort());
+  ASSERT_TRUE(WaitFor([&] { return server.hasPendingConnections(); }));
+  server.nextPendingConnection()->close();
+  ASSERT_TRUE(WaitFor([&] { return !form->TcpConnected; }));
   EXPECT_FALSE(MemoHasPrefix("Socket error #"));
 }
 

@@ -275,6 +275,7 @@ TEST_P(RegisterReader, ClosedLinkIsReported) {
     form->BitBtn24Click();
   else
     form->ToggleSerialPort();
+  serialClosedByTest = true;
   ASSERT_TRUE(WaitFor([&] { return !form->LinkOpen(); }));
   form->MemoClear();
   Read("100", "2");
