@@ -80,7 +80,7 @@ INSTANTIATE_TEST_SUITE_P(
         // The second DIFE's tariff and subunit bits are the higher ones.
         CoordinateRow{"84 80 10 13 00 00 00 00", RecordFunction::kInstantaneous, 0, 4, 0},
         CoordinateRow{"84 80 40 13 00 00 00 00", RecordFunction::kInstantaneous, 0, 0, 2},
-        CoordinateRow{"94 F1 72 13 00 00 00 00", RecordFunction::kMaximum, 2 | 2 << 4, 3 | 3 << 2,
+        CoordinateRow{"94 F1 72 13 00 00 00 00", RecordFunction::kMaximum, 1 << 1 | 2 << 5, 3 | 3 << 2,
                       3}));
 
 struct ValueRow {
