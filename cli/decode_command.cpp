@@ -31,7 +31,7 @@ using Json = nlohmann::ordered_json;
 // One line of JSON, members in the order they were added, every byte above 7Eh escaped; control
 // characters other than tab, line feed and carriage return as \u00XX.
 std::string Dump(const Json& j) {
-  const std::string raw = j.dump(-1, ' ', true);
+  const std::string raw = j.dump(-1, ' ', true, Json::error_handler_t::replace);
   std::string out;
   out.reserve(raw.size());
   for (size_t i = 0; i < raw.size(); ++i) {

@@ -122,6 +122,9 @@ TEST(MbusFullCorpus, EveryRecordAgreesWithTheNormalisedReading) {
     EXPECT_EQ(StripLeadingZeros(d.header.id), Tag(slave[0], "Id").value_or(""));
     EXPECT_EQ(d.header.manufacturer, Tag(slave[0], "Manufacturer").value_or(""));
     EXPECT_EQ(d.header.access_number, std::stoi(Tag(slave[0], "AccessNumber").value_or("-1")));
+    EXPECT_EQ(d.header.version, std::stoi(Tag(slave[0], "Version").value_or("-1")));
+    EXPECT_EQ(HexText(std::string(1, static_cast<char>(d.header.status))),
+              Tag(slave[0], "Status").value_or(""));
 
     const auto records = Blocks(xml, "DataRecord");
     ASSERT_EQ(d.records.size(), records.size());

@@ -161,6 +161,8 @@ INSTANTIATE_TEST_SUITE_P(
                  "Volume flow, duration of first lower limit exceed", "32-bit integer"},
         ValueRow{"01 93 49 03", "3", "", "Volume, number of exceeds of upper limit",
                  "8-bit integer"},
+        ValueRow{"01 93 79 05", "0.015", "m^3", "Volume, additive correction constant 10^-2",
+                 "8-bit integer"},
         ValueRow{"08 13", "", "m^3", "Volume", "selection for readout"},
         ValueRow{"00 13", "", "m^3", "Volume", "no data"},
         ValueRow{"0F 01 02 0A", "01 02 0A", "", "Manufacturer specific", "manufacturer specific"}));

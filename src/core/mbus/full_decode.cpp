@@ -729,7 +729,7 @@ FullDecode DecodeFull(std::string_view t) {
     r.length = s + length - p;
     DecodeValue(r, meaning, exponent);
     if (additive && r.numeric) {
-      r.numeric = *r.numeric + std::pow(10.0, *additive);
+      r.numeric = *r.numeric + PowerOfTen(*additive);
       r.value = ShortestText(*r.numeric);
     }
     p = s + length;
