@@ -368,7 +368,7 @@ constexpr const char* kIntegerTypes[9] = {"", "8-bit integer", "16-bit integer",
                                           "48-bit integer", "64-bit integer",
                                           "selection for readout"};
 
-// Fills data_type, value, number and time of `r` from its data field.
+// Fills data_type, value, numeric and time of `r` from its data field.
 void DecodeValue(FullRecord& r, const VifMeaning& m, int exponent) {
   const uint8_t type = ByteAt(r.dif, 0) & 0x0F;
   const std::string_view d = r.data;
