@@ -163,6 +163,7 @@ INSTANTIATE_TEST_SUITE_P(
                  "8-bit integer"},
         ValueRow{"01 93 79 05", "0.015", "m^3", "Volume, additive correction constant 10^-2",
                  "8-bit integer"},
+        ValueRow{"02 FD 30 DF 1C", "2014-12-31", "", "Start of tariff", "date (type G)"},
         ValueRow{"08 13", "", "m^3", "Volume", "selection for readout"},
         ValueRow{"00 13", "", "m^3", "Volume", "no data"},
         ValueRow{"0F 01 02 0A", "01 02 0A", "", "Manufacturer specific", "manufacturer specific"}));

@@ -96,6 +96,7 @@ VifMeaning FdVif(uint8_t c) {
   if (c == 0x28) return Number("Storage interval", "months");
   if (c == 0x29) return Number("Storage interval", "years");
   if (c >= 0x2C && c <= 0x2F) return Number("Duration since last readout", kTimeUnits[n2]);
+  if (c == 0x30) return {"Start of tariff", "", 0, VifMeaning::kDateTime};
   if (c >= 0x31 && c <= 0x33) return Number("Duration of tariff", kTimeUnits[n2]);
   if (c >= 0x34 && c <= 0x37) return Number("Period of tariff", kTimeUnits[n2]);
   if (c == 0x38) return Number("Period of tariff", "months");
