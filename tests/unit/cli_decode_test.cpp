@@ -135,6 +135,62 @@ TEST(CliDecode, TextsAreEscapedInJson) {
   EXPECT_NE(r.out.find("\"unit\":\"A\\\"\\u00e9\\u0001\""), std::string::npos) << r.out;
 }
 
+TEST(CliDecode, FullText) {
+  const CliRun r = Cli({"decode", "--full", kWater});
+  EXPECT_EQ(r.status, kAllDecoded);
+  EXPECT_EQ(r.err, "");
+  EXPECT_EQ(r.out,
+            "C 08  Addr 5  CI 72h  ID 12345678  Mfr ABC  Version 1  Medium 07 Water\n"
+            "Access number 42  Status 00  Signature 0000\n"
+            "No  Offset  Length  Function             Storage  Tariff  Subunit  Value       Unit  "
+            "Quantity          DIF  VIF  VIFE  Data\n"
+            "1   19      6       Instantaneous value  0        0       0        305419.896  m^3   "
+            "Volume            04   13         78 56 34 12\n"
+            "2   25      4       Instantaneous value  0        0       0        21          \xC2\xB0"
+            "C    Flow temperature  02   5B         15 00\n");
+}
+
+TEST(CliDecode, FullJsonHasTheHeaderAndEveryRecordMember) {
+  const CliRun r = Cli({"decode", "--full", "--json", kWater});
+  EXPECT_EQ(r.status, kAllDecoded);
+  EXPECT_EQ(r.out,
+            "{\"ok\":true,\"errors\":[],\"header\":{\"c\":\"08\",\"address\":5,\"ci\":\"72\","
+            "\"id\":\"12345678\",\"manufacturer\":\"ABC\",\"version\":1,\"medium_code\":\"07\","
+            "\"medium\":\"Water\",\"access_number\":42,\"status\":\"00\",\"status_bits\":[],"
+            "\"signature\":\"0000\",\"offset\":6,\"length\":13},\"records\":[{\"number\":1,"
+            "\"function\":\"Instantaneous value\",\"storage\":0,\"tariff\":0,\"subunit\":0,"
+            "\"value\":\"305419.896\",\"unit\":\"m^3\",\"quantity\":\"Volume\",\"dif\":\"04\","
+            "\"vif\":\"13\",\"vife\":\"\",\"data\":\"78 56 34 12\",\"offset\":19,\"length\":6},"
+            "{\"number\":2,\"function\":\"Instantaneous value\",\"storage\":0,\"tariff\":0,"
+            "\"subunit\":0,\"value\":\"21\",\"unit\":\"\\u00b0C\",\"quantity\":\"Flow "
+            "temperature\",\"dif\":\"02\",\"vif\":\"5B\",\"vife\":\"\",\"data\":\"15 00\","
+            "\"offset\":25,\"length\":4}]}\n");
+}
+
+TEST(CliDecode, FullFailedChecksAndSeveralTelegrams) {
+  std::string bad = kWater;
+  bad.replace(bad.size() - 5, 2, "A8");  // checksum
+  CliRun r = Cli({"decode", "--full", "--json", "-"}, std::string(kWater) + "\n" + bad + "\n");
+  EXPECT_EQ(r.status, kCheckFailed);
+  const size_t first_end = r.out.find('\n');
+  ASSERT_NE(first_end, std::string::npos);
+  EXPECT_EQ(r.out.rfind("{\"ok\":true,", 0), 0u);
+  EXPECT_EQ(r.out.substr(first_end + 1),
+            "{\"ok\":false,\"errors\":[\"Wrong CRC\"],\"header\":null,\"records\":[]}\n");
+  r = Cli({"decode", "--full", bad});
+  EXPECT_EQ(r.status, kCheckFailed);
+  EXPECT_EQ(r.out, "Wrong CRC\nNot decoded\n");
+}
+
+TEST(CliDecode, JsonEscapesControlCharactersAsBefore) {
+  // Plain-text unit 08 0C 5C 22: backspace and form feed as \u00XX, backslash and quote.
+  const char* t =
+      "68 17 17 68 08 05 72 78 56 34 12 43 04 01 07 2A 00 00 00 01 7C 04 08 0C 5C 22 07 26 16";
+  const CliRun r = Cli({"decode", "--json", t});
+  EXPECT_EQ(r.status, kAllDecoded) << r.out;
+  EXPECT_NE(r.out.find("\"unit\":\"\\u0008\\u000c\\\\\\\"\""), std::string::npos) << r.out;
+}
+
 struct UnusableRow {
   const char* name;
   std::vector<std::string> args;

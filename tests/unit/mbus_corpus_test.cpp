@@ -15,58 +15,19 @@
 #include "core/bytes.h"
 #include "core/mbus/number_format.h"
 #include "core/mbus/telegram.h"
+#include "mbus_corpus_files.h"
 
 namespace orvio {
 namespace {
 
 namespace fs = std::filesystem;
 
-const fs::path kCorpus = fs::path(ORVIO_TESTDATA) / "mbus-telegrams";
-
-std::string ReadFile(const fs::path& p) {
-  std::ifstream in(p, std::ios::binary);
-  return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-}
-
-std::vector<fs::path> Files(const fs::path& dir, const std::string& suffix) {
-  std::vector<fs::path> out;
-  for (const auto& e : fs::directory_iterator(dir)) {
-    const std::string name = e.path().filename().string();
-    if (name.size() > suffix.size() && name.ends_with(suffix)) out.push_back(e.path());
-  }
-  std::sort(out.begin(), out.end());
-  return out;
-}
-
-// Just enough XML: the text of the first <tag>...</tag> inside `block`.
-std::optional<std::string> Tag(const std::string& block, const std::string& tag) {
-  const std::string open = "<" + tag + ">", close = "</" + tag + ">";
-  const size_t a = block.find(open);
-  if (a == std::string::npos) return std::nullopt;
-  const size_t b = block.find(close, a);
-  if (b == std::string::npos) return std::nullopt;
-  return block.substr(a + open.size(), b - a - open.size());
-}
-
-std::vector<std::string> Blocks(const std::string& xml, const std::string& tag) {
-  std::vector<std::string> out;
-  const std::string open = "<" + tag, close = "</" + tag + ">";
-  for (size_t a = xml.find(open); a != std::string::npos; a = xml.find(open, a + 1)) {
-    const size_t b = xml.find(close, a);
-    if (b == std::string::npos) break;
-    out.push_back(xml.substr(a, b - a));
-  }
-  return out;
-}
-
-// The files mix encodings of the degree sign; compare without bytes above 7Fh.
-std::string Ascii(const std::string& s) {
-  std::string out;
-  for (unsigned char c : s) {
-    if (c < 0x80) out += static_cast<char>(c);
-  }
-  return out;
-}
+using test::Ascii;
+using test::Blocks;
+using test::Files;
+using test::kCorpus;
+using test::ReadFile;
+using test::Tag;
 
 std::string StripLeadingZeros(const std::string& s) {
   const size_t i = s.find_first_not_of('0');
