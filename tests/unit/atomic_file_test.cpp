@@ -115,6 +115,7 @@ INSTANTIATE_TEST_SUITE_P(Writers, LeftoverTemps, ::testing::ValuesIn(kWriters),
 TEST(LeftoverTempsOfALink, AreRemovedBesideTheLinksTarget) {
   TempFolder folder;
   fs::create_directory(folder.path() / "real");
+  Touch(folder.path() / "real" / "stored.ini");
   const fs::path link = folder.path() / "orvio.ini";
   fs::create_symlink(folder.path() / "real" / "stored.ini", link);
   Touch(folder.path() / "real" / ".stored.ini.tmpAbC123");

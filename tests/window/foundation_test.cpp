@@ -633,13 +633,11 @@ TEST_F(MemoTest, TheViewKeepsFollowingAfterALineWiderThanTheView) {
   Pump(50);
   ASSERT_TRUE(memo.horizontalScrollBar()->isVisible());
   EXPECT_TRUE(LastMemoLineInView(memo));
-  EXPECT_EQ(bar->value(), bar->maximum());
   for (int batch = 0; batch < 3; ++batch) {
     form->MemoAdd(QString("status line %1").arg(batch));
     form->MemoAdd(QStringLiteral("Error - ILLEGAL DATA VALUE"));
     Pump(50);
     EXPECT_TRUE(LastMemoLineInView(memo)) << batch;
-    EXPECT_EQ(bar->value(), bar->maximum()) << batch;
   }
 
   // Scrolled away by the user, the view stays put whatever the lines.
