@@ -66,7 +66,12 @@ void FillLineBuffer(QPlainTextEdit* lineBuffer, const std::vector<std::string>& 
   QStringList shown;
   count = std::min(count, lines.size());
   shown.reserve(static_cast<qsizetype>(count));
-  for (std::size_t i = 0; i < count; ++i) shown << QString::fromStdString(lines[i]);
+  // A line longer than any table line (8 cells of 50 characters) keeps its start: laying out a
+  // line of a megabyte alone would take the hidden widget seconds.
+  constexpr std::size_t kShownLineBytes = 4096;
+  for (std::size_t i = 0; i < count; ++i)
+    shown << QString::fromUtf8(lines[i].data(),
+                               static_cast<qsizetype>(std::min(lines[i].size(), kShownLineBytes)));
   lineBuffer->setPlainText(shown.join('\n'));
 }
 
