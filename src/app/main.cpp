@@ -33,13 +33,14 @@ int main(int argc, char** argv) {
   form.FAbout = new orvio::TFAbout(&form);
   form.FormCreate();
 
-  // SIGTERM and SIGINT close the main window the normal way, so settings are saved.
+  // SIGTERM and SIGINT close the main window the normal way, so settings are saved; no box waits
+  // for an answer then.
   if (::pipe(signalPipe) == 0) {
     auto* notifier = new QSocketNotifier(signalPipe[0], QSocketNotifier::Read, &form);
     QObject::connect(notifier, &QSocketNotifier::activated, &form, [&form] {
       char c;
       [[maybe_unused]] auto n = ::read(signalPipe[0], &c, 1);
-      form.close();
+      form.CloseFromSignal();
     });
     struct sigaction sa {};
     sa.sa_handler = OnSignal;

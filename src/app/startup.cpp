@@ -1,7 +1,12 @@
 // Start-up, shutdown, the Exit confirmation, the language menu, About and the user manual.
+#include <QCoreApplication>
 #include <QDesktopServices>
 #include <QDir>
+#include <QFile>
 #include <QUrl>
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
 
 #include "app/tfabout.h"
 #include "app/tform1.h"
@@ -68,7 +73,13 @@ void TForm1::FormClose() {
   s.tcpPort = t(Edit_lanxp_port->text());
   s.ethTimeout = UD_eth_timeout->Position();
   if (!WriteSettingsFile(settingsPath_.toStdString(), RenderSettings(s))) {
-    Box(nullptr, kSavingSettingsCaption, kSavingSettingsText);
+    const int error = errno;
+    if (closeFromSignal_)
+      std::fprintf(stderr, "%s: %s: %s (%s: %s)\n", qPrintable(QCoreApplication::applicationName()),
+                   kSavingSettingsCaption, kSavingSettingsText,
+                   QFile::encodeName(settingsPath_).constData(), std::strerror(error));
+    else
+      Box(nullptr, kSavingSettingsCaption, kSavingSettingsText);
     if (SerialOpen) ToggleSerialPort();
   }
   if (SerialOpen) ToggleSerialPort();
@@ -80,6 +91,14 @@ void TForm1::FormClose() {
                         TimerReadDevices, Timer_mbus, Timer_mbusRespond, Timer_activateAll,
                         Timer_changePrimaryAll})
     timer->Stop();
+}
+
+void TForm1::CloseFromSignal() {
+  closeFromSignal_ = true;
+  close();
+  // A box or dialog open at this moment runs an event loop of its own that would keep the
+  // program alive; ending the application ends every loop.
+  QCoreApplication::exit(0);
 }
 
 void TForm1::Exit1Click() {

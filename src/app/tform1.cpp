@@ -116,6 +116,7 @@ void TForm1::BuildWindow() {
   Memo_current->setLineWrapMode(QPlainTextEdit::NoWrap);
   Memo_current->setUndoRedoEnabled(false);
   Memo_current->setMaximumBlockCount(0);
+  Memo_current->viewport()->installEventFilter(this);
   split->addWidget(Memo_current);
   split->setStretchFactor(0, 4);
   split->setStretchFactor(1, 1);
@@ -609,16 +610,41 @@ void TForm1::FlushMemo() {
   if (memoPending_.isEmpty()) return;
   // One call per batch: laying out each line separately is what makes long sessions slow.
   // The view follows the end while it is there; a user reading further up is not moved.
-  QScrollBar* bar = Memo_current->verticalScrollBar();
-  const bool atEnd = bar->value() >= bar->maximum();
+  const bool atEnd = MemoAtEnd();
   Memo_current->appendPlainText(memoPending_.join('\n'));
   memoPending_.clear();
-  if (atEnd) {
-    QTextCursor end(Memo_current->document());
-    end.movePosition(QTextCursor::End);
-    Memo_current->setTextCursor(end);
-    Memo_current->ensureCursorVisible();
-  }
+  if (atEnd)
+    ScrollMemoToEnd();
+  else
+    memoEndValue_ = -1;
+}
+
+bool TForm1::MemoAtEnd() const {
+  // Still where the view was last put at the end counts as the end: a line wider than the view
+  // brings up the horizontal scroll bar, which lowers the view by a line and so raises the
+  // maximum without the user scrolling anywhere.
+  const QScrollBar* bar = Memo_current->verticalScrollBar();
+  return bar->value() >= bar->maximum() || bar->value() == memoEndValue_;
+}
+
+void TForm1::ScrollMemoToEnd() {
+  QTextCursor end(Memo_current->document());
+  end.movePosition(QTextCursor::End);
+  Memo_current->setTextCursor(end);
+  Memo_current->ensureCursorVisible();
+  QScrollBar* bar = Memo_current->verticalScrollBar();
+  bar->setValue(bar->maximum());
+  memoEndValue_ = bar->value();
+}
+
+bool TForm1::eventFilter(QObject* watched, QEvent* event) {
+  // The memo's view changes height (the horizontal scroll bar comes or goes, the window or the
+  // splitter is resized): a view at the end stays at the end once the memo has laid itself out.
+  if (watched == Memo_current->viewport() && event->type() == QEvent::Resize && MemoAtEnd())
+    QTimer::singleShot(0, this, [this] {
+      if (memoPending_.isEmpty()) ScrollMemoToEnd();
+    });
+  return QMainWindow::eventFilter(watched, event);
 }
 
 QStringList TForm1::MemoLines() {
@@ -631,6 +657,7 @@ QStringList TForm1::MemoLines() {
 void TForm1::MemoClear() {
   memoPending_.clear();
   Memo_current->clear();
+  memoEndValue_ = 0;
 }
 
 QMessageBox::StandardButton TForm1::Box(QWidget* owner, const QString& caption, const QString& text,

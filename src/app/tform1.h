@@ -326,6 +326,9 @@ class TForm1 : public QMainWindow {
   // ---- start-up, shutdown, language ----
   void ApplyHeadersAndCaptions();
   void FormClose();
+  // Closes the window for SIGTERM/SIGINT: nobody is there to answer a box, so a failure to save
+  // the settings goes to standard error instead and the program ends.
+  void CloseFromSignal();
   void Exit1Click();
   void English1Click();
   void About1Click();
@@ -503,12 +506,16 @@ class TForm1 : public QMainWindow {
 
  protected:
   void closeEvent(QCloseEvent* e) override;
+  bool eventFilter(QObject* watched, QEvent* event) override;
 
  private:
   void BuildWindow();
   void BuildMenus();
   void WireHandlers();
   void InstallFilters();
+  // Whether the trace view is at its end (or was put there and not moved since).
+  bool MemoAtEnd() const;
+  void ScrollMemoToEnd();
   void CoupleCheckBoxes();
   // Sends one request of `kind` with the given protocol data unit over the link in use.
   void SendRequest(RequestKind kind, uint8_t slave, const ByteString& pdu);
@@ -518,8 +525,11 @@ class TForm1 : public QMainWindow {
   QString settingsDirValue_;  // "Dir": start folder of the CSV dialogs, written back unchanged
   QStringList memoPending_;
   bool memoFlushQueued_ = false;
+  // Scroll position at which FlushMemo last put the trace at its end; -1 once the user left it.
+  int memoEndValue_ = 0;
   bool closing_ = false;
   bool closed_ = false;
+  bool closeFromSignal_ = false;
 };
 
 }  // namespace orvio

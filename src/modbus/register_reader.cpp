@@ -82,6 +82,13 @@ void TForm1::DecodeRegisterTable(const ByteString& answer, RegisterTableMode mod
   if (mode == RegisterTableMode::Grid) {
     AddRegisterRows(*gridInputRegisters, regs, firstRow, firstRegister,
                     LongTimeText().toStdString());
+    // Rows are appended below the earlier reads: bring the new ones into view, from the first of
+    // them when they do not all fit.
+    if (!regs.empty()) {
+      gridInputRegisters->scrollToBottom();
+      gridInputRegisters->scrollToItem(gridInputRegisters->item(firstRow, 0),
+                                       QAbstractItemView::EnsureVisible);
+    }
     return;
   }
   const RegisterBitmap bitmap = BitmapOfRegisters(regs);

@@ -10,6 +10,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QPlainTextEdit>
 #include <QProcess>
 #include <QScrollBar>
 #include <QSerialPort>
@@ -198,6 +199,64 @@ TEST_F(StartupTest, SigtermClosesTheWindowAndSavesSettings) {
   const QString ini = ReadFile(IniPath());
   EXPECT_TRUE(ini.contains("IP=10.1.2.3\n"));
   EXPECT_TRUE(ini.contains("EthTimeout=50\n"));
+}
+
+// Runs the program itself with `--settings path`, ends it with SIGTERM and returns its standard
+// error; fails the test when it does not end by itself.
+QString SigtermRun(const QString& settingsPath) {
+  QProcess p;
+  QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+  env.insert("QT_QPA_PLATFORM", "offscreen");
+  p.setProcessEnvironment(env);
+  p.start(ORVIO_EXE, {"--settings", settingsPath});
+  if (!p.waitForStarted(10000)) return "not started";
+  QThread::msleep(1500);  // the window is up and the handler installed
+  ::kill(static_cast<pid_t>(p.processId()), SIGTERM);
+  const bool ended = p.waitForFinished(15000);
+  if (!ended) {
+    p.kill();
+    p.waitForFinished(5000);
+  }
+  EXPECT_TRUE(ended) << "still running after SIGTERM";
+  EXPECT_EQ(p.exitStatus(), QProcess::NormalExit);
+  return QString::fromLocal8Bit(p.readAllStandardError());
+}
+
+TEST_F(StartupTest, SigtermWithUnwritableSettingsEndsAndTellsStandardError) {
+  // Below a regular file nothing can be created, by root neither.
+  const QString plain = dir.path() + "/plain";
+  {
+    QFile f(plain);
+    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+    f.write("[TCP]\nIP=10.1.2.3\n");
+  }
+  const QString settings = plain + "/orvio.ini";
+  const QString err = SigtermRun(settings);
+  EXPECT_TRUE(err.contains("Settings will not be saved, no write permission")) << err.toStdString();
+  EXPECT_TRUE(err.contains(settings)) << err.toStdString();
+  EXPECT_TRUE(err.contains("Not a directory")) << err.toStdString();
+  EXPECT_EQ(ReadFile(plain), "[TCP]\nIP=10.1.2.3\n");
+  EXPECT_EQ(QDir(dir.path()).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot),
+            QStringList{"plain"});
+
+  // A read-only folder holding the old file (permissions bind everyone but root).
+  if (::geteuid() != 0) {
+    const QString folder = dir.path() + "/locked";
+    ASSERT_TRUE(QDir().mkdir(folder));
+    const QString ini = folder + "/orvio.ini";
+    {
+      QFile f(ini);
+      ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+      f.write("[TCP]\nIP=10.1.2.3\n");
+    }
+    QFile::setPermissions(folder, QFile::ReadOwner | QFile::ExeOwner);
+    const QString lockedErr = SigtermRun(ini);
+    QFile::setPermissions(folder, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+    EXPECT_TRUE(lockedErr.contains("Settings will not be saved")) << lockedErr.toStdString();
+    EXPECT_EQ(ReadFile(ini), "[TCP]\nIP=10.1.2.3\n");
+    EXPECT_EQ(QDir(folder).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot),
+              QStringList{"orvio.ini"});
+  }
 }
 
 TEST_F(StartupTest, LanguageEnglishRewritesTheSameHeaders) {
@@ -713,6 +772,49 @@ TEST_F(MemoTest, TheViewFollowsNewLinesWhileAtTheEnd) {
   form->MemoAdd(QStringLiteral("one more"));
   Pump(50);
   EXPECT_EQ(bar->value(), 0);
+}
+
+// Whether the memo's last line lies within the height of its view.
+bool LastMemoLineInView(QPlainTextEdit& memo) {
+  QTextCursor end(memo.document());
+  end.movePosition(QTextCursor::End);
+  const QRect line = memo.cursorRect(end);
+  return line.top() >= 0 && line.bottom() <= memo.viewport()->height();
+}
+
+TEST_F(MemoTest, TheViewKeepsFollowingAfterALineWiderThanTheView) {
+  MakeForm();
+  form->show();
+  QPlainTextEdit& memo = *form->Memo_current;
+  QScrollBar* bar = memo.verticalScrollBar();
+  for (int i = 0; i < 100; ++i) form->MemoAdd(QString("line %1").arg(i));
+  Pump(50);
+  ASSERT_FALSE(memo.horizontalScrollBar()->isVisible());
+  ASSERT_TRUE(LastMemoLineInView(memo));
+
+  // The gateway's identification answer is such a line: the horizontal scroll bar comes up.
+  form->MemoAdd("UNMD:" + QString("01 11 ").repeated(200));
+  Pump(50);
+  ASSERT_TRUE(memo.horizontalScrollBar()->isVisible());
+  EXPECT_TRUE(LastMemoLineInView(memo));
+  for (int batch = 0; batch < 3; ++batch) {
+    form->MemoAdd(QString("status line %1").arg(batch));
+    form->MemoAdd(QStringLiteral("Error - ILLEGAL DATA VALUE"));
+    Pump(50);
+    EXPECT_TRUE(LastMemoLineInView(memo)) << batch;
+  }
+
+  // Scrolled away by the user, the view stays put whatever the lines.
+  bar->setValue(10);
+  form->MemoAdd(QString("x").repeated(3000));
+  form->MemoAdd(QStringLiteral("short"));
+  Pump(50);
+  EXPECT_EQ(bar->value(), 10);
+  // Back at the end, it follows again.
+  bar->setValue(bar->maximum());
+  form->MemoAdd(QStringLiteral("followed"));
+  Pump(50);
+  EXPECT_TRUE(LastMemoLineInView(memo));
 }
 
 }  // namespace
