@@ -1,4 +1,5 @@
 // Start-up, shutdown, the Exit confirmation, the language menu, About and the user manual.
+#include <QCoreApplication>
 #include <QDesktopServices>
 #include <QDir>
 #include <QUrl>
@@ -9,6 +10,8 @@
 #include "network/secondary_search.h"
 
 namespace orvio {
+
+void SetApplicationIdentity() { QCoreApplication::setApplicationName("Orvio"); }
 
 void TForm1::FormCreate() {
   QDir::setCurrent(appDir_);
