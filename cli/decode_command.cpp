@@ -1,8 +1,12 @@
 #include "cli/decode_command.h"
 
+#include <fcntl.h>
+#include <unistd.h>
+
 #include <algorithm>
-#include <fstream>
-#include <istream>
+#include <cerrno>
+#include <cstring>
+#include <iostream>
 #include <iterator>
 #include <ostream>
 #include <sstream>
@@ -84,6 +88,34 @@ size_t Width(const std::string& utf8) {
 }
 
 enum class ReadResult { kOk, kUnusable };
+
+// Everything an open descriptor gives until its end. On a read error: false and the system's
+// text for it (a folder gives "Is a directory").
+bool ReadAll(int fd, std::string& text, std::string& reason) {
+  char buffer[65536];
+  for (;;) {
+    const ssize_t n = ::read(fd, buffer, sizeof buffer);
+    if (n > 0) {
+      text.append(buffer, static_cast<size_t>(n));
+    } else if (n == 0) {
+      return true;
+    } else if (errno != EINTR) {
+      reason = std::strerror(errno);
+      return false;
+    }
+  }
+}
+
+bool ReadFile(const std::string& path, std::string& text, std::string& reason) {
+  const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  if (fd < 0) {
+    reason = std::strerror(errno);
+    return false;
+  }
+  const bool ok = ReadAll(fd, text, reason);
+  ::close(fd);
+  return ok;
+}
 
 // Splits `text` into lines and parses every non-blank one as a telegram.
 ReadResult ParseLines(const std::string& text, const std::string& source,
@@ -317,17 +349,24 @@ int RunCli(const std::vector<std::string>& args, std::istream& in, std::ostream&
   }
 
   std::string text, source;
+  std::string reason;
   if (!file.empty()) {
-    std::ifstream f(file, std::ios::binary);
-    if (!f) {
-      err << "orvio-cli: cannot read \"" << file << "\"\n";
+    source = file;
+    if (!ReadFile(file, text, reason)) {
+      err << "orvio-cli: cannot read \"" << file << "\": " << reason << "\n";
       return kUnusableInput;
     }
-    text.assign(std::istreambuf_iterator<char>(f), std::istreambuf_iterator<char>());
-    source = file;
   } else if (!hex_words.empty()) {
     for (const std::string& w : hex_words) text += w + " ";
     source = "arguments";
+  } else if (&in == &std::cin) {
+    // The real standard input is read through its descriptor so that a read error (standard
+    // input redirected from a folder, say) is reported with its reason.
+    source = "standard input";
+    if (!ReadAll(STDIN_FILENO, text, reason)) {
+      err << "orvio-cli: cannot read standard input: " << reason << "\n";
+      return kUnusableInput;
+    }
   } else {
     text.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
     source = "standard input";

@@ -19,8 +19,7 @@ void OnSignal(int) {
 
 int main(int argc, char** argv) {
   QApplication app(argc, argv);
-  QApplication::setApplicationName("Orvio");
-  QApplication::setApplicationDisplayName("Orvio");
+  orvio::SetApplicationIdentity();
 
   // --settings FILE keeps the settings in another file than the one beside the executable (the
   // demo run uses this so that a technician's own settings stay untouched).

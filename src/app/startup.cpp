@@ -15,6 +15,8 @@
 
 namespace orvio {
 
+void SetApplicationIdentity() { QCoreApplication::setApplicationName("Orvio"); }
+
 void TForm1::FormCreate() {
   QDir::setCurrent(appDir_);
   Settings s = ReadSettings(settingsPath_.toStdString());

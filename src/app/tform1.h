@@ -532,4 +532,9 @@ class TForm1 : public QMainWindow {
   bool closeFromSignal_ = false;
 };
 
+// The program's identity for the toolkit, set once after the application object exists: its name
+// only. No display name: the platform would append it to every window title and message box
+// caption.
+void SetApplicationIdentity();
+
 }  // namespace orvio

@@ -1,6 +1,9 @@
 // orvio-cli decode, run in-process: sources, text and JSON output, exit statuses.
 #include <gtest/gtest.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
+#include <cstdio>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
@@ -218,6 +221,77 @@ const UnusableRow kUnusableRows[] = {
 };
 INSTANTIATE_TEST_SUITE_P(Cli, CliUnusableRows, ::testing::ValuesIn(kUnusableRows),
                          [](const auto& info) { return std::string(info.param.name); });
+
+// Input that cannot be read: one line on standard error naming the file and the system's
+// reason, exit status 2, nothing on standard output; the same with --json.
+struct UnreadableRow {
+  const char* name;
+  std::string path;
+  const char* reason;
+};
+class CliUnreadableRows : public ::testing::TestWithParam<UnreadableRow> {};
+TEST_P(CliUnreadableRows, OneLineWithFileAndReason) {
+  const UnreadableRow& u = GetParam();
+  for (const bool json : {false, true}) {
+    SCOPED_TRACE(json ? "--json" : "text");
+    std::vector<std::string> args = {"decode"};
+    if (json) args.push_back("--json");
+    args.insert(args.end(), {"-f", u.path});
+    const CliRun r = Cli(args);
+    EXPECT_EQ(r.status, kUnusableInput);
+    EXPECT_EQ(r.out, "");
+    EXPECT_EQ(r.err, "orvio-cli: cannot read \"" + u.path + "\": " + u.reason + "\n");
+  }
+}
+const UnreadableRow kUnreadableRows[] = {
+    {"Folder", std::filesystem::temp_directory_path().string(), "Is a directory"},
+    {"MissingFile", "/nonexistent/orvio/telegrams.txt", "No such file or directory"},
+    // Opens, but reading at offset 0 fails: a read error after a successful open.
+    {"ReadError", "/proc/self/mem", "Input/output error"},
+};
+INSTANTIATE_TEST_SUITE_P(Cli, CliUnreadableRows, ::testing::ValuesIn(kUnreadableRows),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+TEST(CliDecode, FileWithoutReadPermission) {
+  if (::geteuid() == 0) GTEST_SKIP() << "root reads every file";
+  const auto path = std::filesystem::temp_directory_path() / "orvio_cli_unreadable.txt";
+  {
+    std::ofstream f(path);
+    f << kWater << "\n";
+  }
+  std::filesystem::permissions(path, std::filesystem::perms::none);
+  const CliRun r = Cli({"decode", "-f", path.string()});
+  std::filesystem::remove(path);
+  EXPECT_EQ(r.status, kUnusableInput);
+  EXPECT_EQ(r.err, "orvio-cli: cannot read \"" + path.string() + "\": Permission denied\n");
+}
+
+#ifdef ORVIO_CLI_EXE
+// The program itself, as a user runs it, through the shell: exit status and both outputs.
+CliRun Program(const std::string& arguments) {
+  const std::string command = std::string(ORVIO_CLI_EXE) + " " + arguments + " 2>&1";
+  CliRun run{-1, "", ""};
+  FILE* p = ::popen(command.c_str(), "r");
+  if (!p) return run;
+  char buffer[256];
+  while (std::fgets(buffer, sizeof buffer, p)) run.out += buffer;
+  const int status = ::pclose(p);
+  if (WIFEXITED(status)) run.status = WEXITSTATUS(status);
+  return run;
+}
+
+TEST(CliProgram, FolderEndsWithStatusTwoNotAnAbort) {
+  const std::string folder = std::filesystem::temp_directory_path().string();
+  for (const char* options : {"decode -f ", "decode --json -f "}) {
+    const CliRun r = Program(options + folder);
+    EXPECT_EQ(r.status, kUnusableInput) << options;
+    EXPECT_EQ(r.out, "orvio-cli: cannot read \"" + folder + "\": Is a directory\n");
+  }
+  const CliRun r = Program("decode < " + folder);
+  EXPECT_EQ(r.status, kUnusableInput);
+  EXPECT_EQ(r.out, "orvio-cli: cannot read standard input: Is a directory\n");
+}
+#endif
 
 TEST(CliDecode, Help) {
   const CliRun r = Cli({"decode", "--help"});

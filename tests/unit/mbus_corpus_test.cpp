@@ -1,5 +1,6 @@
 // Real telegrams of many meters, judged against an independent decoder's normalised reading
-// (meters/NAME.norm.xml), and broken telegrams that must fail cleanly.
+// (meters/NAME.norm.xml), and broken telegrams that must fail cleanly with the outcome listed
+// for each in malformed/expected.txt.
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -9,6 +10,7 @@
 #include <map>
 #include <optional>
 #include <set>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -147,17 +149,72 @@ TEST(MbusCorpus, MetersDecodeAndAgreeWithTheNormalisedReading) {
   std::printf("compared %d records numerically\n", compared_records);
 }
 
+// One expected outcome per broken telegram, from malformed/expected.txt: "NAME.hex;decoded or
+// failed;record rows;first line after the Respond line" ('#' starts a comment line).
+struct MalformedOutcome {
+  std::string outcome;
+  size_t records = 0;
+  std::string reason;
+};
+
+std::map<std::string, MalformedOutcome> ReadMalformedOutcomes(const fs::path& path) {
+  std::map<std::string, MalformedOutcome> out;
+  std::istringstream lines(ReadFile(path));
+  std::string line;
+  int number = 0;
+  while (std::getline(lines, line)) {
+    ++number;
+    if (!line.empty() && line.back() == '\r') line.pop_back();
+    if (line.empty() || line[0] == '#') continue;
+    std::vector<std::string> fields;
+    size_t start = 0;
+    for (int i = 0; i < 3; ++i) {
+      const size_t semicolon = line.find(';', start);
+      if (semicolon == std::string::npos) break;
+      fields.push_back(line.substr(start, semicolon - start));
+      start = semicolon + 1;
+    }
+    fields.push_back(line.substr(start));
+    EXPECT_EQ(fields.size(), 4u) << path << " line " << number << ": " << line;
+    if (fields.size() != 4u) continue;
+    EXPECT_TRUE(fields[1] == "decoded" || fields[1] == "failed") << "line " << number;
+    EXPECT_FALSE(fields[2].empty() ||
+                 fields[2].find_first_not_of("0123456789") != std::string::npos)
+        << "line " << number;
+    const bool added =
+        out.emplace(fields[0], MalformedOutcome{fields[1], std::stoul("0" + fields[2]), fields[3]})
+            .second;
+    EXPECT_TRUE(added) << "second entry for " << fields[0];
+  }
+  return out;
+}
+
 TEST(MbusCorpus, MalformedTelegramsFailCleanlyOrGiveAPartialTable) {
   const auto files = Files(kCorpus / "malformed", ".hex");
   ASSERT_GE(files.size(), 20u);
+  auto expected = ReadMalformedOutcomes(kCorpus / "malformed" / "expected.txt");
   for (const fs::path& path : files) {
-    SCOPED_TRACE(path.filename().string());
+    const std::string name = path.filename().string();
+    SCOPED_TRACE(name);
     const std::string text = ReadFile(path);
     // A file that is not even hex goes in as its raw bytes.
     const ByteString telegram = ParseHexBytes(text).value_or(text);
     const TelegramDecode d = DecodeTelegram(telegram);
     ASSERT_FALSE(d.trace.empty());
     EXPECT_EQ(d.trace[0].rfind("Respond: ", 0), 0u);
+
+    const std::string outcome = d.ok ? "decoded" : "failed";
+    const std::string reason = d.trace.size() > 1 ? d.trace[1] : "";
+    const auto entry = expected.find(name);
+    if (entry == expected.end()) {
+      ADD_FAILURE() << "no expected outcome; the decoder gives: " << name << ";" << outcome << ";"
+                    << d.records.size() << ";" << reason;
+    } else {
+      EXPECT_EQ(outcome, entry->second.outcome);
+      EXPECT_EQ(d.records.size(), entry->second.records);
+      EXPECT_EQ(reason, entry->second.reason);
+      expected.erase(entry);
+    }
     if (d.ok) {
       EXPECT_TRUE(d.decoded);
       for (const RecordRow& r : d.records) {
@@ -169,6 +226,8 @@ TEST(MbusCorpus, MalformedTelegramsFailCleanlyOrGiveAPartialTable) {
       if (telegram.size() >= 8) EXPECT_GE(d.trace.size(), 2u) << "failure without a reason";
     }
   }
+  for (const auto& [name, outcome] : expected)
+    ADD_FAILURE() << "expected outcome without a file: " << name;
 }
 
 }  // namespace

@@ -8,8 +8,10 @@
 #include <termios.h>
 #include <unistd.h>
 
+#include <QDateTime>
 #include <QDir>
 #include <QFile>
+#include <QLocale>
 #include <QPlainTextEdit>
 #include <QProcess>
 #include <QScrollBar>
@@ -17,6 +19,7 @@
 #include <QSocketNotifier>
 #include <QTcpServer>
 #include <QTcpSocket>
+#include <QTime>
 #include <QtTest/QTest>
 
 #include "core/link/port_lock.h"
@@ -292,6 +295,59 @@ TEST_F(StartupTest, AboutIsOneBoxAndTheManualIsOpenedFromTheProgramFolder) {
   ASSERT_EQ(openedDocuments.size(), 1u);
   EXPECT_TRUE(openedDocuments[0].endsWith("/UsrMan.pdf"));
   EXPECT_TRUE(boxes.empty());
+}
+
+// Title bars show the captions exactly: the platform appends the application's display name to
+// every window title once one is set, so the program must not set one.
+TEST_F(StartupTest, TitlesAreExactlyTheCaptions) {
+  MakeForm();
+  EXPECT_EQ(form->windowTitle(), "   M-bus/modbus configuration of VORTELA device type ZELK");
+  EXPECT_EQ(form->FAbout->windowTitle(), "Orvio -> About");
+  const QString name = QCoreApplication::applicationName();
+  EXPECT_EQ(name, "Orvio");
+  // An unset display name follows the application name; a set one would stay.
+  QCoreApplication::setApplicationName("orvio-title-probe");
+  const QString display = QGuiApplication::applicationDisplayName();
+  QCoreApplication::setApplicationName(name);
+  EXPECT_EQ(display, "orvio-title-probe") << "a display name is set and ends up in title bars";
+}
+
+TEST(TimeOfDay, LocaleFormatsLoseOnlyTheirZone) {
+  const struct {
+    const char* format;
+    const char* expected;
+  } rows[] = {
+      {"HH:mm:ss t", "HH:mm:ss"},
+      {"h:mm:ss AP t", "h:mm:ss AP"},
+      {"h:mm:ss AP, t", "h:mm:ss AP"},
+      {"H:mm:ss (t)", "H:mm:ss"},
+      {"Bh:mm:ss [t]", "Bh:mm:ss"},
+      {"t HH:mm:ss", "HH:mm:ss"},
+      {"t APh:mm:ss", "APh:mm:ss"},
+      {"H:mm:ss 'ch'. t", "H:mm:ss 'ch'."},
+      {"H 'h' mm 'min' ss 's' t", "H 'h' mm 'min' ss 's'"},
+      {"'Klock' H.mm:ss (t)", "'Klock' H.mm:ss"},
+      {"HH:mm:ss tttt", "HH:mm:ss"},
+      {"'at' HH:mm:ss", "'at' HH:mm:ss"},  // quoted t stays
+      {"HH:mm:ss", "HH:mm:ss"},
+  };
+  for (const auto& row : rows)
+    EXPECT_EQ(TimeFormatWithoutZone(row.format), row.expected) << row.format;
+
+  // Every locale Qt knows: seconds stay, the zone's name goes.
+  const QString zone = QDateTime::currentDateTime().timeZoneAbbreviation();
+  ASSERT_FALSE(zone.isEmpty());
+  int checked = 0;
+  for (const QLocale& l :
+       QLocale::matchingLocales(QLocale::AnyLanguage, QLocale::AnyScript, QLocale::AnyTerritory)) {
+    const QString format = TimeFormatWithoutZone(l.timeFormat(QLocale::LongFormat));
+    const QString text = l.toString(QTime(13, 4, 5), format);
+    EXPECT_TRUE(format.contains('s')) << l.name().toStdString();
+    EXPECT_FALSE(text.contains(zone)) << l.name().toStdString() << ": " << text.toStdString();
+    EXPECT_FALSE(text.endsWith(' ') || text.startsWith(' ')) << l.name().toStdString();
+    ++checked;
+  }
+  EXPECT_GT(checked, 100);
 }
 
 TEST(AboutLogo, GarbageIsNotAPicture) {
@@ -632,7 +688,11 @@ TEST_F(TcpTest, ConnectDisconnectAndTheirLines) {
   MakeForm();
   ConnectTcp(server.serverPort());
   EXPECT_TRUE(MemoHas("Trying to connect to remote TCP server..."));
-  EXPECT_TRUE(MemoHasPrefix("Connected TCP/IP, at "));
+  ASSERT_TRUE(MemoHasPrefix("Connected TCP/IP, at "));
+  for (const QString& l : Memo()) {
+    if (l.startsWith("Connected TCP/IP, at "))
+      EXPECT_TRUE(IsTimeOfDay(l.mid(21))) << l.toStdString();
+  }
   EXPECT_EQ(form->Panel(0), "Connected to 127.0.0.1");
   EXPECT_FALSE(form->Butt_connect_xport->isEnabled());
   EXPECT_EQ(form->TransactionId, 1000);
@@ -645,7 +705,11 @@ TEST_F(TcpTest, ConnectDisconnectAndTheirLines) {
 
   form->BitBtn24Click();
   ASSERT_TRUE(WaitFor([&] { return !form->TcpConnected; }));
-  EXPECT_TRUE(MemoHasPrefix("Disconnected TCP/IP connection at "));
+  ASSERT_TRUE(MemoHasPrefix("Disconnected TCP/IP connection at "));
+  for (const QString& l : Memo()) {
+    if (l.startsWith("Disconnected TCP/IP connection at "))
+      EXPECT_TRUE(IsTimeOfDay(l.mid(34))) << l.toStdString();
+  }
   EXPECT_EQ(form->Panel(0), "Disconnected TCP ");
   EXPECT_TRUE(form->Butt_connect_xport->isEnabled());
   const int lines = static_cast<int>(Memo().size());

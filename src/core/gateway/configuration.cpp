@@ -1,6 +1,6 @@
 #include "core/gateway/configuration.h"
 
-#include <chrono>
+#include <climits>
 
 #include "core/settings/control_ranges.h"
 
@@ -15,32 +15,6 @@ Checked<GatewayRequest> TimeoutRequest(bool between, bool respond, int position)
   if (between) return {WriteSingle(reg::kTimeBetweenReadings, value), {}};
   if (respond) return {WriteSingle(reg::kTimeWaitRespond, value), {}};
   return {std::nullopt, gateway_text::kErrorInTimeouts};
-}
-
-int DayOfWeek(int year, int month, int day) {
-  using namespace std::chrono;
-  const year_month_day ymd{std::chrono::year{year},
-                           std::chrono::month{static_cast<unsigned>(month)},
-                           std::chrono::day{static_cast<unsigned>(day)}};
-  return static_cast<int>(weekday{sys_days{ymd}}.iso_encoding());
-}
-
-ByteString DateTimeBytes(const LocalDateTime& t) {
-  const int year = t.year > 2000 ? t.year - 2000 : t.year;
-  ByteString out;
-  out.push_back(static_cast<char>(t.second));
-  out.push_back(static_cast<char>(t.minute));
-  out.push_back(static_cast<char>(t.hour));
-  out.push_back(static_cast<char>(DayOfWeek(t.year, t.month, t.day)));
-  out.push_back(static_cast<char>(t.day));
-  out.push_back(static_cast<char>(t.month));
-  out.push_back(static_cast<char>(year & 0xFF));
-  out.push_back('\0');
-  return out;
-}
-
-GatewayRequest DateTimeRequest(const LocalDateTime& t) {
-  return {RequestKind::kWriteDateTime, reg::kDateTime, reg::kDateTimeCount, 0, DateTimeBytes(t), 0};
 }
 
 namespace {

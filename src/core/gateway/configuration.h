@@ -49,22 +49,6 @@ std::string NotAnIntegerText(std::string_view text);
 // Register 4 ("between 2 readings") or else 5 ("wait respond for"), value 0:position (0..99).
 Checked<GatewayRequest> TimeoutRequest(bool between, bool respond, int position);
 
-// ---- Set Date/Time of device ------------------------------------------------------------------
-struct LocalDateTime {
-  int year = 2000;
-  int month = 1;  // 1..12
-  int day = 1;    // 1..31
-  int hour = 0;
-  int minute = 0;
-  int second = 0;
-};
-// 1 = Monday .. 7 = Sunday, from the calendar date.
-int DayOfWeek(int year, int month, int day);
-// second, minute, hour, day of week, day, month, year - 2000 (low byte of the year when the
-// year is not above 2000), 0.
-ByteString DateTimeBytes(const LocalDateTime& t);
-GatewayRequest DateTimeRequest(const LocalDateTime& t);
-
 // ---- Write baud and parity ----------------------------------------------------------------------
 // Speed index in bits 4..7 (300 -> 0 .. 115200 -> 8), parity in bits 0..1 (Even 0, Odd 1,
 // None 2). Texts are compared exactly; nothing when either is not in its list.

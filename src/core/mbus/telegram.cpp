@@ -1,6 +1,7 @@
 #include "core/mbus/telegram.h"
 
 #include <exception>
+#include <stdexcept>
 
 #include "core/bytes.h"
 #include "core/mbus/data_field.h"
@@ -151,13 +152,10 @@ TelegramDecode DecodeTelegram(std::string_view t, char decimal_separator) {
     ok = false;
   }
   if (!ok) return out;
-  if (n < kMinHeaderTelegram) {
-    // A sound frame too short for the fixed header (a control frame, not an RSP_UD).
-    out.trace.emplace_back("Telegram too short for the fixed header");
-    return out;
-  }
 
   try {
+    // A sound frame without the header's bytes (a control frame, not an RSP_UD) cannot be read.
+    if (n < kMinHeaderTelegram) throw std::out_of_range("fixed header");
     TelegramHeader& h = out.header;
     h.address = at(5);
     h.id = HexText(std::string{t[10], t[9], t[8], t[7]});

@@ -30,7 +30,7 @@ bool WaitFor(const std::function<bool()>& cond, int ms) {
 
 int main(int argc, char** argv) {
   QApplication app(argc, argv);
-  QApplication::setApplicationName("Orvio");
+  orvio::SetApplicationIdentity();
   const QString out = argc > 1 ? argv[1] : "docs";
   QDir().mkpath(out);
   orvio::sim::GatewaySim sim;
