@@ -1,6 +1,7 @@
 // Start-up, shutdown, the Exit confirmation, the language menu, About and the user manual.
 #include <QDesktopServices>
 #include <QDir>
+#include <QFileInfo>
 #include <QUrl>
 
 #include "app/tfabout.h"
@@ -12,7 +13,8 @@ namespace orvio {
 
 void TForm1::FormCreate() {
   QDir::setCurrent(appDir_);
-  Settings s = ReadSettings(settingsPath_.toStdString());
+  Settings s = ReadSettings(settingsPath_.toStdString(),
+                            DefaultSettings(settingsDirValue_.toStdString()));
   auto q = [](const std::string& t) { return QString::fromStdString(t); };
   Combo_com2_name->setCurrentText(q(s.portName));
   Combo_com2_speed->setCurrentText(q(s.portSpeed));
@@ -101,7 +103,13 @@ void TForm1::About1Click() {
 
 void TForm1::Usermanual1Click() {
   QDir::setCurrent(appDir_);
-  const QString path = QDir(appDir_).filePath("UsrMan.pdf");
+  // The first manual found; none found opens the one beside the executable, which shows nothing.
+  QString path = manualCandidates_.value(0, QDir(appDir_).filePath("UsrMan.pdf"));
+  for (const QString& candidate : manualCandidates_)
+    if (QFileInfo::exists(candidate)) {
+      path = candidate;
+      break;
+    }
   if (seam.openDocument) {
     seam.openDocument(path);
     return;
