@@ -69,6 +69,8 @@ void TForm1::FormClose() {
   s.tcpIp = t(Edit_lanxp_ip->text());
   s.tcpPort = t(Edit_lanxp_port->text());
   s.ethTimeout = UD_eth_timeout->Position();
+  // An installed copy's settings folder (~/.config/orvio) may not exist yet.
+  QDir().mkpath(QFileInfo(settingsPath_).absolutePath());
   if (!WriteSettingsFile(settingsPath_.toStdString(), RenderSettings(s))) {
     Box(nullptr, kSavingSettingsCaption, kSavingSettingsText);
     if (SerialOpen) ToggleSerialPort();
