@@ -11,8 +11,12 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 src=$PWD
 
-deb=$(scripts/package.sh | tail -n 1)
-deb=$src/$deb
+# Usage: scripts/package-check.sh [DEB]   (without DEB it builds the package first)
+if [ $# -ge 1 ]; then
+  deb=$(realpath "$1")
+else
+  deb=$src/$(scripts/package.sh | tail -n 1)
+fi
 echo "== package $(basename "$deb"): $(du -k "$deb" | cut -f1) KiB"
 
 work=$(mktemp -d)
@@ -33,7 +37,7 @@ fi
 dpkg-deb -f "$deb" Package Version Architecture Depends Recommends
 
 echo "== lintian"
-lintian --fail-on error --no-tag-display-limit "$deb"
+lintian --fail-on error --tag-display-limit 0 "$deb"
 echo "lintian: no errors"
 
 dpkg-deb -x "$deb" "$work/root"
