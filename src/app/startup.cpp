@@ -3,6 +3,7 @@
 #include <QDesktopServices>
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QUrl>
 #include <cerrno>
 #include <cstdio>
@@ -19,7 +20,8 @@ void SetApplicationIdentity() { QCoreApplication::setApplicationName("Orvio"); }
 
 void TForm1::FormCreate() {
   QDir::setCurrent(appDir_);
-  Settings s = ReadSettings(settingsPath_.toStdString());
+  Settings s = ReadSettings(settingsPath_.toStdString(),
+                            DefaultSettings(settingsDirValue_.toStdString()));
   auto q = [](const std::string& t) { return QString::fromStdString(t); };
   Combo_com2_name->setCurrentText(q(s.portName));
   Combo_com2_speed->setCurrentText(q(s.portSpeed));
@@ -74,6 +76,8 @@ void TForm1::FormClose() {
   s.tcpIp = t(Edit_lanxp_ip->text());
   s.tcpPort = t(Edit_lanxp_port->text());
   s.ethTimeout = UD_eth_timeout->Position();
+  // An installed copy's settings folder (~/.config/orvio) may not exist yet.
+  QDir().mkpath(QFileInfo(settingsPath_).absolutePath());
   if (!WriteSettingsFile(settingsPath_.toStdString(), RenderSettings(s))) {
     const int error = errno;
     if (closeFromSignal_)
@@ -122,7 +126,13 @@ void TForm1::About1Click() {
 
 void TForm1::Usermanual1Click() {
   QDir::setCurrent(appDir_);
-  const QString path = QDir(appDir_).filePath("UsrMan.pdf");
+  // The first manual found; none found opens the one beside the executable, which shows nothing.
+  QString path = manualCandidates_.value(0, QDir(appDir_).filePath("UsrMan.pdf"));
+  for (const QString& candidate : manualCandidates_)
+    if (QFileInfo::exists(candidate)) {
+      path = candidate;
+      break;
+    }
   if (seam.openDocument) {
     seam.openDocument(path);
     return;

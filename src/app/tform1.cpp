@@ -14,6 +14,7 @@
 #include <QTimer>
 #include <QVBoxLayout>
 
+#include "app/locations.h"
 #include "app/tfabout.h"
 #include "core/gateway/configuration.h"
 #include "core/settings/control_ranges.h"
@@ -62,11 +63,13 @@ QHBoxLayout* Row(std::initializer_list<QWidget*> ws) {
 TForm1::TForm1(QString appDir, QString settingsPath, QWidget* parent)
     : QMainWindow(parent), appDir_(std::move(appDir)), settingsPath_(std::move(settingsPath)) {
   if (appDir_.isEmpty()) appDir_ = QCoreApplication::applicationDirPath();
-  if (settingsPath_.isEmpty()) {
-    QFileInfo exe(QCoreApplication::applicationFilePath());
-    settingsPath_ = appDir_ + "/" + exe.completeBaseName() + ".ini";
-  }
-  settingsDirValue_ = appDir_ + "/";
+  // A portable copy keeps its files beside the executable, an installed one in XDG folders.
+  const FileLocations files = LocateFiles(appDir_);
+  if (settingsPath_.isEmpty()) settingsPath_ = QString::fromStdString(files.settingsFile);
+  settingsDirValue_ = QString::fromStdString(files.dataDir);
+  logDir_ = QString::fromStdString(files.logFolder);
+  for (const std::string& manual : files.manualCandidates)
+    manualCandidates_ << QString::fromStdString(manual);
   setObjectName("Form1");
   setWindowTitle("   M-bus/modbus configuration of VORTELA device type ZELK");
   QFont f = font();

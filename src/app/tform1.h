@@ -96,6 +96,8 @@ class TForm1 : public QMainWindow {
   const QString& AppDir() const { return appDir_; }
   const QString& SettingsPath() const { return settingsPath_; }
   const QString& SettingsDir() const { return settingsDirValue_; }
+  const QString& LogDir() const { return logDir_; }
+  const QStringList& ManualCandidates() const { return manualCandidates_; }
   // Runs start-up (restore settings, headers, automatic open). Called by main and by tests.
   void FormCreate();
 
@@ -523,6 +525,8 @@ class TForm1 : public QMainWindow {
   QString appDir_;
   QString settingsPath_;
   QString settingsDirValue_;  // "Dir": start folder of the CSV dialogs, written back unchanged
+  QString logDir_;            // the folder "Save log" writes log.txt into
+  QStringList manualCandidates_;  // where "UsrMan.pdf" is looked for, in order
   QStringList memoPending_;
   bool memoFlushQueued_ = false;
   // Scroll position at which FlushMemo last put the trace at its end; -1 once the user left it.

@@ -56,7 +56,7 @@ void TForm1::Timer_free_commandTimer() {
 void TForm1::BitBtn5Click() { MemoClear(); }
 
 void TForm1::BitBtn6Click() {
-  const QString folder = QDir(appDir_).filePath("files");
+  const QString folder = logDir_;
   // A missing "files" folder is created; one that cannot be made or written is reported.
   QDir().mkpath(folder);
   QSaveFile file(QDir(folder).filePath("log.txt"));

@@ -162,7 +162,10 @@ Settings ParseSettings(std::string_view iniText, const Settings& defaults) {
 }
 
 Settings ReadSettings(const std::string& path) {
-  const Settings defaults = DefaultSettings(FolderWithSeparator(path));
+  return ReadSettings(path, DefaultSettings(FolderWithSeparator(path)));
+}
+
+Settings ReadSettings(const std::string& path, const Settings& defaults) {
   std::unique_ptr<std::FILE, int (*)(std::FILE*)> file(std::fopen(path.c_str(), "rb"),
                                                        &std::fclose);
   if (!file) return defaults;
