@@ -1,69 +1,84 @@
 #include "cli/decode_command.h"
 
+#include <fcntl.h>
+#include <unistd.h>
+
 #include <algorithm>
-#include <fstream>
-#include <istream>
+#include <cerrno>
+#include <cstring>
+#include <iostream>
 #include <iterator>
 #include <ostream>
 #include <sstream>
 
+#include <nlohmann/json.hpp>
+
 #include "core/bytes.h"
+#include "core/mbus/full_decode.h"
 
 namespace orvio::cli {
 
 namespace {
 
 constexpr char kUsage[] =
-    "Usage: orvio-cli decode [--json] [HEX... | -f FILE | -]\n"
+    "Usage: orvio-cli decode [--full] [--json] [HEX... | -f FILE | -]\n"
     "  Decodes M-Bus RSP_UD telegrams (68 L L 68 ... CS 16) given as hex digits, with or\n"
     "  without blanks. The HEX arguments are joined by blanks into one text; a FILE or standard\n"
     "  input (\"-\", also when no source is given) holds one telegram per line.\n"
+    "  --full  every header field and every record by the full EN 13757-3 rules: function,\n"
+    "          storage, tariff, subunit, value, unit, quantity, raw bytes, offset and length\n"
     "  --json  one JSON object per telegram and line\n"
     "Exit status: 0 every telegram decoded, 1 a telegram failed the checks, 2 unusable input.\n";
 
-void AppendJsonString(std::string& out, const std::string& text) {
-  static constexpr char kHex[] = "0123456789abcdef";
-  out += '"';
-  for (unsigned char c : text) {
-    switch (c) {
-      case '"':
-        out += "\\\"";
-        break;
-      case '\\':
-        out += "\\\\";
-        break;
-      case '\n':
-        out += "\\n";
-        break;
-      case '\r':
-        out += "\\r";
-        break;
-      case '\t':
-        out += "\\t";
-        break;
-      default:
-        if (c < 0x20 || c >= 0x7F) {
-          // Control characters and bytes of the telegram's 8-bit texts (taken as Latin-1).
-          out += "\\u00";
-          out += kHex[c >> 4];
-          out += kHex[c & 0x0F];
-        } else {
-          out += static_cast<char>(c);
-        }
+using Json = nlohmann::ordered_json;
+
+// One line of JSON, members in the order they were added, every byte above 7Eh escaped; control
+// characters other than tab, line feed and carriage return as \u00XX.
+std::string Dump(const Json& j) {
+  const std::string raw = j.dump(-1, ' ', true, Json::error_handler_t::replace);
+  std::string out;
+  out.reserve(raw.size());
+  for (size_t i = 0; i < raw.size(); ++i) {
+    if (raw[i] != '\\' || i + 1 >= raw.size()) {
+      out += raw[i];
+      continue;
+    }
+    const char e = raw[++i];
+    if (e == 'b') {
+      out += "\\u0008";
+    } else if (e == 'f') {
+      out += "\\u000c";
+    } else {
+      out += '\\';
+      out += e;
     }
   }
-  out += '"';
+  return out;
 }
 
-// A cell for the terminal: Latin-1 as UTF-8, control characters as '.', trailing blanks cut.
-std::string Display(std::string text) {
+// A text of the decoder (8-bit, taken as Latin-1) as a JSON string.
+Json Latin1(const std::string& text) { return Latin1ToUtf8(text); }
+
+std::string HexByte(uint8_t b) { return HexText(std::string(1, static_cast<char>(b))); }
+
+// Bytes as two hex digits each, separated by blanks.
+std::string HexBlanks(std::string_view bytes) {
+  std::string s = TraceHex(bytes);
+  if (!s.empty()) s.pop_back();
+  return s;
+}
+
+// A UTF-8 cell for the terminal: control characters as '.', trailing blanks cut.
+std::string DisplayUtf8(std::string text) {
   for (char& c : text) {
     if (static_cast<unsigned char>(c) < 0x20 || c == 0x7F) c = '.';
   }
-  std::string out = Latin1ToUtf8(text);
-  while (!out.empty() && out.back() == ' ') out.pop_back();
-  return out;
+  while (!text.empty() && text.back() == ' ') text.pop_back();
+  return text;
 }
+
+// A cell for the terminal: Latin-1 as UTF-8, control characters as '.', trailing blanks cut.
+std::string Display(const std::string& text) { return DisplayUtf8(Latin1ToUtf8(text)); }
 
 // Characters on the terminal of a Display() text.
 size_t Width(const std::string& utf8) {
@@ -73,6 +88,34 @@ size_t Width(const std::string& utf8) {
 }
 
 enum class ReadResult { kOk, kUnusable };
+
+// Everything an open descriptor gives until its end. On a read error: false and the system's
+// text for it (a folder gives "Is a directory").
+bool ReadAll(int fd, std::string& text, std::string& reason) {
+  char buffer[65536];
+  for (;;) {
+    const ssize_t n = ::read(fd, buffer, sizeof buffer);
+    if (n > 0) {
+      text.append(buffer, static_cast<size_t>(n));
+    } else if (n == 0) {
+      return true;
+    } else if (errno != EINTR) {
+      reason = std::strerror(errno);
+      return false;
+    }
+  }
+}
+
+bool ReadFile(const std::string& path, std::string& text, std::string& reason) {
+  const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  if (fd < 0) {
+    reason = std::strerror(errno);
+    return false;
+  }
+  const bool ok = ReadAll(fd, text, reason);
+  ::close(fd);
+  return ok;
+}
 
 // Splits `text` into lines and parses every non-blank one as a telegram.
 ReadResult ParseLines(const std::string& text, const std::string& source,
@@ -97,48 +140,106 @@ ReadResult ParseLines(const std::string& text, const std::string& source,
 }  // namespace
 
 std::string TelegramJson(const TelegramDecode& d) {
-  std::string out = "{\"ok\":";
-  out += d.ok ? "true" : "false";
-  out += ",\"trace\":[";
-  for (size_t i = 0; i < d.trace.size(); ++i) {
-    if (i) out += ',';
-    AppendJsonString(out, d.trace[i]);
-  }
-  out += "]";
+  Json j;
+  j["ok"] = d.ok;
+  Json trace = Json::array();
+  for (const std::string& line : d.trace) trace.push_back(Latin1(line));
+  j["trace"] = std::move(trace);
   const TelegramHeader empty;
   const TelegramHeader& h = d.decoded ? d.header : empty;
-  out += ",\"id\":";
-  AppendJsonString(out, h.id);
-  out += ",\"address\":" + std::to_string(h.address);
-  out += ",\"manufacturer\":";
-  AppendJsonString(out, h.manufacturer);
-  out += ",\"medium\":";
-  AppendJsonString(out, d.decoded ? h.medium.name : std::string());
-  out += ",\"status\":";
-  AppendJsonString(out, h.status);
-  out += ",\"value\":";
-  AppendJsonString(out, d.value);
-  out += ",\"unit\":";
-  AppendJsonString(out, d.unit);
-  out += ",\"records\":[";
+  j["id"] = Latin1(h.id);
+  j["address"] = h.address;
+  j["manufacturer"] = Latin1(h.manufacturer);
+  j["medium"] = Latin1(d.decoded ? h.medium.name : std::string());
+  j["status"] = Latin1(h.status);
+  j["value"] = Latin1(d.value);
+  j["unit"] = Latin1(d.unit);
   static constexpr const char* kNames[7] = {"number", "value", "unit", "description",
                                             "dif",    "vif",   "vife"};
-  for (size_t r = 0; r < d.records.size(); ++r) {
-    if (r) out += ',';
-    const auto cells = d.records[r].Cells();
-    out += '{';
-    for (size_t c = 0; c < cells.size(); ++c) {
-      if (c) out += ',';
-      out += '"';
-      out += kNames[c];
-      out += "\":";
-      AppendJsonString(out, cells[c]);
-    }
-    out += '}';
+  Json records = Json::array();
+  for (const RecordRow& row : d.records) {
+    const auto cells = row.Cells();
+    Json record;
+    for (size_t c = 0; c < cells.size(); ++c) record[kNames[c]] = Latin1(cells[c]);
+    records.push_back(std::move(record));
   }
-  out += "]}";
+  j["records"] = std::move(records);
+  return Dump(j);
+}
+
+std::string FullJson(const FullDecode& d) {
+  Json j;
+  j["ok"] = d.ok;
+  j["errors"] = d.errors;
+  if (!d.ok) {
+    j["header"] = nullptr;
+    j["records"] = Json::array();
+    return Dump(j);
+  }
+  const FullHeader& h = d.header;
+  Json header;
+  header["c"] = HexByte(h.c_field);
+  header["address"] = h.address;
+  header["ci"] = HexByte(h.ci);
+  header["id"] = h.id;
+  header["manufacturer"] = Latin1(h.manufacturer);
+  header["version"] = h.version;
+  header["medium_code"] = h.long_header ? Json(HexByte(h.medium_code)) : Json(nullptr);
+  header["medium"] = h.medium;
+  header["access_number"] = h.access_number;
+  header["status"] = HexByte(h.status);
+  header["status_bits"] = h.status_bits;
+  header["signature"] = HexText(std::string{static_cast<char>(h.signature & 0xFF),
+                                            static_cast<char>(h.signature >> 8)});
+  header["offset"] = h.offset;
+  header["length"] = h.length;
+  j["header"] = std::move(header);
+  Json records = Json::array();
+  for (const FullRecord& r : d.records) {
+    Json record;
+    record["number"] = r.number;
+    record["function"] = RecordFunctionName(r.function);
+    record["storage"] = r.storage;
+    record["tariff"] = r.tariff;
+    record["subunit"] = r.subunit;
+    record["value"] = r.value;
+    record["unit"] = r.unit;
+    record["quantity"] = r.quantity;
+    record["dif"] = HexBlanks(r.dif);
+    record["vif"] = HexBlanks(r.vif);
+    record["vife"] = HexBlanks(r.vife);
+    record["data"] = HexBlanks(r.data);
+    record["offset"] = r.offset;
+    record["length"] = r.length;
+    records.push_back(std::move(record));
+  }
+  j["records"] = std::move(records);
+  return Dump(j);
+}
+
+namespace {
+
+// Rows of display cells in columns two blanks apart, trailing blanks cut, one line each.
+std::string AlignedRows(const std::vector<std::vector<std::string>>& table) {
+  std::vector<size_t> widths;
+  for (const auto& row : table) {
+    widths.resize(std::max(widths.size(), row.size()));
+    for (size_t c = 0; c < row.size(); ++c) widths[c] = std::max(widths[c], Width(row[c]));
+  }
+  std::string out;
+  for (const auto& row : table) {
+    std::string line;
+    for (size_t c = 0; c < row.size(); ++c) {
+      line += row[c];
+      if (c + 1 < row.size()) line.append(widths[c] - Width(row[c]) + 2, ' ');
+    }
+    while (!line.empty() && line.back() == ' ') line.pop_back();
+    out += line + "\n";
+  }
   return out;
 }
+
+}  // namespace
 
 std::string TelegramText(const TelegramDecode& d) {
   std::string out;
@@ -152,30 +253,53 @@ std::string TelegramText(const TelegramDecode& d) {
   out += "ID " + h.id + "  Addr " + std::to_string(h.address) + "  Mfr " + Display(h.manufacturer) +
          "  Medium " + h.medium.name + "  Status " + h.status + "\n";
 
-  std::vector<std::array<std::string, 7>> table;
+  std::vector<std::vector<std::string>> table;
   table.push_back({"No", "Value", "Unit", "Description", "DIF", "VIF", "VIFE"});
   for (const RecordRow& row : d.records) {
-    auto cells = row.Cells();
-    for (auto& c : cells) c = Display(c);
+    std::vector<std::string> cells;
+    for (const std::string& c : row.Cells()) cells.push_back(Display(c));
     table.push_back(std::move(cells));
   }
-  std::array<size_t, 7> widths{};
-  for (const auto& row : table) {
-    for (size_t c = 0; c < 7; ++c) widths[c] = std::max(widths[c], Width(row[c]));
-  }
-  for (const auto& row : table) {
-    std::string line;
-    for (size_t c = 0; c < 7; ++c) {
-      line += row[c];
-      if (c + 1 < 7) line.append(widths[c] - Width(row[c]) + 2, ' ');
-    }
-    while (!line.empty() && line.back() == ' ') line.pop_back();
-    out += line + "\n";
-  }
+  out += AlignedRows(table);
   out += "Main value: ";
   out += d.unit.empty() && d.value.empty() ? "none" : Display(d.value) + " " + Display(d.unit);
   out += "\n";
   return out;
+}
+
+std::string FullText(const FullDecode& d) {
+  std::string out;
+  for (const std::string& e : d.errors) out += DisplayUtf8(e) + "\n";
+  if (!d.ok) return out + "Not decoded\n";
+  const FullHeader& h = d.header;
+  out += "C " + HexByte(h.c_field) + "  Addr " + std::to_string(h.address) + "  CI " +
+         HexByte(h.ci) + "h";
+  if (h.long_header) {
+    out += "  ID " + h.id + "  Mfr " + Display(h.manufacturer) + "  Version " +
+           std::to_string(h.version) + "  Medium " + HexByte(h.medium_code) + " " + h.medium;
+  }
+  out += "\n";
+  if (h.length > 1) {
+    std::string bits;
+    for (const std::string& b : h.status_bits) bits += (bits.empty() ? "" : ", ") + b;
+    out += "Access number " + std::to_string(h.access_number) + "  Status " +
+           HexByte(h.status) + (bits.empty() ? "" : " (" + bits + ")") + "  Signature " +
+           HexText(std::string{static_cast<char>(h.signature & 0xFF),
+                               static_cast<char>(h.signature >> 8)}) +
+           "\n";
+  }
+  std::vector<std::vector<std::string>> table;
+  table.push_back({"No", "Offset", "Length", "Function", "Storage", "Tariff", "Subunit", "Value",
+                   "Unit", "Quantity", "DIF", "VIF", "VIFE", "Data"});
+  for (const FullRecord& r : d.records) {
+    table.push_back({std::to_string(r.number), std::to_string(r.offset),
+                     std::to_string(r.length), RecordFunctionName(r.function),
+                     std::to_string(r.storage), std::to_string(r.tariff),
+                     std::to_string(r.subunit), DisplayUtf8(r.value), DisplayUtf8(r.unit),
+                     DisplayUtf8(r.quantity), HexBlanks(r.dif), HexBlanks(r.vif),
+                     HexBlanks(r.vife), HexBlanks(r.data)});
+  }
+  return out + AlignedRows(table);
 }
 
 int RunCli(const std::vector<std::string>& args, std::istream& in, std::ostream& out,
@@ -190,6 +314,7 @@ int RunCli(const std::vector<std::string>& args, std::istream& in, std::ostream&
   }
 
   bool json = false;
+  bool full = false;
   bool from_stdin = false;
   std::string file;
   std::vector<std::string> hex_words;
@@ -197,6 +322,8 @@ int RunCli(const std::vector<std::string>& args, std::istream& in, std::ostream&
     const std::string& a = args[i];
     if (a == "--json") {
       json = true;
+    } else if (a == "--full") {
+      full = true;
     } else if (a == "--help" || a == "-h") {
       out << kUsage;
       return kAllDecoded;
@@ -222,17 +349,24 @@ int RunCli(const std::vector<std::string>& args, std::istream& in, std::ostream&
   }
 
   std::string text, source;
+  std::string reason;
   if (!file.empty()) {
-    std::ifstream f(file, std::ios::binary);
-    if (!f) {
-      err << "orvio-cli: cannot read \"" << file << "\"\n";
+    source = file;
+    if (!ReadFile(file, text, reason)) {
+      err << "orvio-cli: cannot read \"" << file << "\": " << reason << "\n";
       return kUnusableInput;
     }
-    text.assign(std::istreambuf_iterator<char>(f), std::istreambuf_iterator<char>());
-    source = file;
   } else if (!hex_words.empty()) {
     for (const std::string& w : hex_words) text += w + " ";
     source = "arguments";
+  } else if (&in == &std::cin) {
+    // The real standard input is read through its descriptor so that a read error (standard
+    // input redirected from a folder, say) is reported with its reason.
+    source = "standard input";
+    if (!ReadAll(STDIN_FILENO, text, reason)) {
+      err << "orvio-cli: cannot read standard input: " << reason << "\n";
+      return kUnusableInput;
+    }
   } else {
     text.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
     source = "standard input";
@@ -247,6 +381,17 @@ int RunCli(const std::vector<std::string>& args, std::istream& in, std::ostream&
 
   int status = kAllDecoded;
   for (size_t i = 0; i < telegrams.size(); ++i) {
+    if (full) {
+      const FullDecode decoded = DecodeFull(telegrams[i]);
+      if (!decoded.ok) status = kCheckFailed;
+      if (json) {
+        out << FullJson(decoded) << "\n";
+      } else {
+        if (i) out << "\n";
+        out << FullText(decoded);
+      }
+      continue;
+    }
     const TelegramDecode decoded = DecodeTelegram(telegrams[i], '.');
     if (!decoded.ok) status = kCheckFailed;
     if (json) {

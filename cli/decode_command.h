@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "core/mbus/full_decode.h"
 #include "core/mbus/telegram.h"
 
 namespace orvio::cli {
@@ -23,6 +24,15 @@ int RunCli(const std::vector<std::string>& args, std::istream& in, std::ostream&
 // One decoded telegram as a JSON object on one line (members ok, trace, id, address,
 // manufacturer, medium, status, value, unit, records). Texts are taken as Latin-1.
 std::string TelegramJson(const TelegramDecode& decoded);
+
+// The full decode as a JSON object on one line: ok, errors, header (c, address, ci, id,
+// manufacturer, version, medium_code, medium, access_number, status, status_bits, signature,
+// offset, length; null when the frame failed) and records (number, function, storage, tariff,
+// subunit, value, unit, quantity, dif, vif, vife, data, offset, length).
+std::string FullJson(const FullDecode& decoded);
+
+// The full decode as text: the header lines and one aligned row per record.
+std::string FullText(const FullDecode& decoded);
 
 // The header, the record table in aligned columns and the main value (or the reasons of a
 // failure), as lines ending in "\n".

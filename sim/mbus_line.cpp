@@ -22,6 +22,8 @@ bool IsBcdField(uint8_t dif) {
   return code >= 0x9 && code <= 0xE && code != 0xD;
 }
 
+constexpr char kDigits[] = "0123456789ABCDEF";
+
 int HexDigit(char c) {
   if (c >= '0' && c <= '9') return c - '0';
   if (c >= 'a' && c <= 'f') return c - 'a' + 10;
@@ -52,7 +54,6 @@ std::string IdBytes(const std::string& id) {
 }
 
 std::string IdFromBytes(std::string_view b) {
-  static const char kDigits[] = "0123456789ABCDEF";
   std::string id(8, '0');
   for (int i = 0; i < 4; ++i) {
     const auto v = static_cast<uint8_t>(b[static_cast<size_t>(i)]);
@@ -177,7 +178,6 @@ bool ParseHex(std::string_view text, std::string* bytes) {
 }
 
 std::string ToHex(std::string_view bytes) {
-  static const char kDigits[] = "0123456789ABCDEF";
   std::string out;
   for (unsigned char c : bytes) {
     if (!out.empty()) out.push_back(' ');

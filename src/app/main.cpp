@@ -1,10 +1,11 @@
 #include <QApplication>
-#include <QFileInfo>
+#include <QCommandLineParser>
 #include <QSocketNotifier>
 #include <QTimer>
 #include <csignal>
 #include <unistd.h>
 
+#include "app/command_line.h"
 #include "app/tfabout.h"
 #include "app/tform1.h"
 
@@ -15,31 +16,42 @@ void OnSignal(int) {
   char c = 1;
   [[maybe_unused]] auto n = ::write(signalPipe[1], &c, 1);
 }
+
+void NameApplication() {
+  orvio::SetApplicationIdentity();
+  QCoreApplication::setApplicationVersion(ORVIO_FILE_VERSION);
+}
 }  // namespace
 
 int main(int argc, char** argv) {
+  // --help and --version answer on a console without a display.
+  if (orvio::AsksForInformationOnly(argc, argv)) {
+    QCoreApplication core(argc, argv);
+    NameApplication();
+    QCommandLineParser parser;
+    orvio::DeclareOptions(parser);
+    parser.process(core);
+    return 0;
+  }
   QApplication app(argc, argv);
-  QApplication::setApplicationName("Orvio");
-  QApplication::setApplicationDisplayName("Orvio");
+  NameApplication();
+  QCommandLineParser parser;
+  orvio::DeclareOptions(parser);
+  parser.process(app);  // an unknown option or a missing value ends here with a message
+  const orvio::CommandLine cl = orvio::ReadCommandLine(parser);
 
-  // --settings FILE keeps the settings in another file than the one beside the executable (the
-  // demo run uses this so that a technician's own settings stay untouched).
-  QString settingsPath;
-  const QStringList args = QApplication::arguments();
-  for (int i = 1; i + 1 < args.size(); ++i)
-    if (args[i] == "--settings") settingsPath = QFileInfo(args[i + 1]).absoluteFilePath();
-
-  orvio::TForm1 form({}, settingsPath);
+  orvio::TForm1 form({}, cl.settingsPath);
   form.FAbout = new orvio::TFAbout(&form);
   form.FormCreate();
 
-  // SIGTERM and SIGINT close the main window the normal way, so settings are saved.
+  // SIGTERM and SIGINT close the main window the normal way, so settings are saved; no box waits
+  // for an answer then.
   if (::pipe(signalPipe) == 0) {
     auto* notifier = new QSocketNotifier(signalPipe[0], QSocketNotifier::Read, &form);
     QObject::connect(notifier, &QSocketNotifier::activated, &form, [&form] {
       char c;
       [[maybe_unused]] auto n = ::read(signalPipe[0], &c, 1);
-      form.close();
+      form.CloseFromSignal();
     });
     struct sigaction sa {};
     sa.sa_handler = OnSignal;
@@ -60,23 +72,16 @@ int main(int argc, char** argv) {
   }
   form.show();
 
-  // --connect HOST:PORT connects the TCP link at start; --port NAME opens the serial port;
-  // --port-name NAME only fills the port box.
-  for (int i = 1; i + 1 < args.size(); ++i) {
-    if (args[i] == "--connect") {
-      const QString target = args[i + 1];
-      const int colon = target.lastIndexOf(':');
-      form.Edit_lanxp_ip->setText(colon < 0 ? target : target.left(colon));
-      if (colon >= 0) form.Edit_lanxp_port->setText(target.mid(colon + 1));
-      QTimer::singleShot(0, &form, &orvio::TForm1::Butt_connect_xportClick);
-    } else if (args[i] == "--port-name") {
-      form.Combo_com2_name->setCurrentText(args[i + 1]);
-    } else if (args[i] == "--port") {
-      form.Combo_com2_name->setCurrentText(args[i + 1]);
-      QTimer::singleShot(0, &form, [&form] {
-        if (!form.link.SerialOpen) form.ToggleSerialPort();
-      });
-    }
+  // Start-up options: the TCP link and the serial port as given.
+  if (!cl.portName.isEmpty()) form.Combo_com2_name->setCurrentText(cl.portName);
+  if (cl.connect) {
+    form.Edit_lanxp_ip->setText(cl.connectHost);
+    if (!cl.connectPort.isEmpty()) form.Edit_lanxp_port->setText(cl.connectPort);
+    QTimer::singleShot(0, &form, &orvio::TForm1::Butt_connect_xportClick);
   }
+  if (cl.openPort)
+    QTimer::singleShot(0, &form, [&form] {
+      if (!form.link.SerialOpen) form.ToggleSerialPort();
+    });
   return app.exec();
 }

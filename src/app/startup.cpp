@@ -1,7 +1,13 @@
 // Start-up, shutdown, the Exit confirmation, the language menu, About and the user manual.
+#include <QCoreApplication>
 #include <QDesktopServices>
 #include <QDir>
+#include <QFile>
+#include <QFileInfo>
 #include <QUrl>
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
 
 #include "app/tfabout.h"
 #include "app/tform1.h"
@@ -9,9 +15,12 @@
 
 namespace orvio {
 
+void SetApplicationIdentity() { QCoreApplication::setApplicationName("Orvio"); }
+
 void TForm1::FormCreate() {
   QDir::setCurrent(appDir_);
-  Settings s = ReadSettings(settingsPath_.toStdString());
+  Settings s = ReadSettings(settingsPath_.toStdString(),
+                            DefaultSettings(settingsDirValue_.toStdString()));
   auto q = [](const std::string& t) { return QString::fromStdString(t); };
   Combo_com2_name->setCurrentText(q(s.portName));
   Combo_com2_speed->setCurrentText(q(s.portSpeed));
@@ -65,8 +74,16 @@ void TForm1::FormClose() {
   s.tcpIp = t(Edit_lanxp_ip->text());
   s.tcpPort = t(Edit_lanxp_port->text());
   s.ethTimeout = UD_eth_timeout->Position();
+  // An installed copy's settings folder (~/.config/orvio) may not exist yet.
+  QDir().mkpath(QFileInfo(settingsPath_).absolutePath());
   if (!WriteSettingsFile(settingsPath_.toStdString(), RenderSettings(s))) {
-    Box(nullptr, kSavingSettingsCaption, kSavingSettingsText);
+    const int error = errno;
+    if (closeFromSignal_)
+      std::fprintf(stderr, "%s: %s: %s (%s: %s)\n", qPrintable(QCoreApplication::applicationName()),
+                   kSavingSettingsCaption, kSavingSettingsText,
+                   QFile::encodeName(settingsPath_).constData(), std::strerror(error));
+    else
+      Box(nullptr, kSavingSettingsCaption, kSavingSettingsText);
     if (link.SerialOpen) ToggleSerialPort();
   }
   if (link.SerialOpen) ToggleSerialPort();
@@ -78,6 +95,14 @@ void TForm1::FormClose() {
                         TimerReadDevices, Timer_mbus, Timer_mbusRespond, Timer_activateAll,
                         Timer_changePrimaryAll})
     timer->Stop();
+}
+
+void TForm1::CloseFromSignal() {
+  closeFromSignal_ = true;
+  close();
+  // A box or dialog open at this moment runs an event loop of its own that would keep the
+  // program alive; ending the application ends every loop.
+  QCoreApplication::exit(0);
 }
 
 void TForm1::Exit1Click() {
@@ -99,7 +124,13 @@ void TForm1::About1Click() {
 
 void TForm1::Usermanual1Click() {
   QDir::setCurrent(appDir_);
-  const QString path = QDir(appDir_).filePath("UsrMan.pdf");
+  // The first manual found; none found opens the one beside the executable, which shows nothing.
+  QString path = manualCandidates_.value(0, QDir(appDir_).filePath("UsrMan.pdf"));
+  for (const QString& candidate : manualCandidates_)
+    if (QFileInfo::exists(candidate)) {
+      path = candidate;
+      break;
+    }
   if (seam.openDocument) {
     seam.openDocument(path);
     return;

@@ -14,7 +14,10 @@
 #include <QTimer>
 #include <QVBoxLayout>
 
+#include "app/locations.h"
 #include "app/tfabout.h"
+#include "core/gateway/configuration.h"
+#include "core/settings/control_ranges.h"
 
 namespace orvio {
 
@@ -23,6 +26,10 @@ namespace {
 QLabel* L(const QString& text) { return new QLabel(text); }
 
 QPushButton* B(const QString& caption) { return new QPushButton(caption); }
+
+UpDown* RangeUpDown(const ControlRange& range, int step, int position, bool readOnlyEdit) {
+  return new UpDown(range.min, range.max, step, position, readOnlyEdit);
+}
 
 QCheckBox* C(const QString& caption, bool checked = false) {
   auto* c = new QCheckBox(caption);
@@ -56,11 +63,13 @@ QHBoxLayout* Row(std::initializer_list<QWidget*> ws) {
 TForm1::TForm1(QString appDir, QString settingsPath, QWidget* parent)
     : QMainWindow(parent), appDir_(std::move(appDir)), settingsPath_(std::move(settingsPath)) {
   if (appDir_.isEmpty()) appDir_ = QCoreApplication::applicationDirPath();
-  if (settingsPath_.isEmpty()) {
-    QFileInfo exe(QCoreApplication::applicationFilePath());
-    settingsPath_ = appDir_ + "/" + exe.completeBaseName() + ".ini";
-  }
-  settingsDirValue_ = appDir_ + "/";
+  // A portable copy keeps its files beside the executable, an installed one in XDG folders.
+  const FileLocations files = LocateFiles(appDir_);
+  if (settingsPath_.isEmpty()) settingsPath_ = QString::fromStdString(files.settingsFile);
+  settingsDirValue_ = QString::fromStdString(files.dataDir);
+  logDir_ = QString::fromStdString(files.logFolder);
+  for (const std::string& manual : files.manualCandidates)
+    manualCandidates_ << QString::fromStdString(manual);
   setObjectName("Form1");
   setWindowTitle("   M-bus/modbus configuration of VORTELA device type ZELK");
   QFont f = font();
@@ -69,6 +78,7 @@ TForm1::TForm1(QString appDir, QString settingsPath, QWidget* parent)
 
   Comm2 = new SerialLink(this);
   Xport_socket = new QTcpSocket(this);
+  XportEnd = new TcpEndWatch(Xport_socket);
   Timer_free_command = new DTimer(this, 5);
   Timer_modbus = new DTimer(this);
   Timer_auto = new DTimer(this);
@@ -113,6 +123,7 @@ void TForm1::BuildWindow() {
   Memo_current->setLineWrapMode(QPlainTextEdit::NoWrap);
   Memo_current->setUndoRedoEnabled(false);
   Memo_current->setMaximumBlockCount(0);
+  Memo_current->viewport()->installEventFilter(this);
   split->addWidget(Memo_current);
   split->setStretchFactor(0, 4);
   split->setStretchFactor(1, 1);
@@ -180,7 +191,7 @@ QWidget* TForm1::BuildSerialGroup() {
   CB_open_port2 = C("Automatically open on startup");
   Edit_lanxp_ip = E("", 15);
   Edit_lanxp_port = E("", 5);
-  UD_eth_timeout = Edit_eth_timeout = new UpDown(30, 9999, 1, 30, true);
+  UD_eth_timeout = Edit_eth_timeout = RangeUpDown(control_range::kEthTimeout, 1, 30, true);
   Butt_connect_xport = B("Connect TCP");
   BitBtn24 = B("Disconnect TCP");
   auto* g = new QGridLayout(GroupBox2);
@@ -218,12 +229,12 @@ QWidget* TForm1::BuildRegisterReader() {
   ProgressBar1 = new QProgressBar;
   ProgressBar1->setRange(0, 100);
   ProgressBar1->setVisible(false);
-  UD_modbusTimeout = EditTimeoutModbus = new UpDown(50, 20000, 50, 50, true);
-  UDmodbusAddress = EditAddressModbus = new UpDown(1, 255, 1, 1, false);
+  UD_modbusTimeout = EditTimeoutModbus = RangeUpDown(control_range::kModbusTimeout, 50, 50, true);
+  UDmodbusAddress = EditAddressModbus = RangeUpDown(control_range::kModbusAddress, 1, 1, false);
   BitBtn4 = B("Clear grid");
   BitBtn8 = B("Export");
   CheckBox1 = C("Automatic read");
-  UD_auto = Edit_auto = new UpDown(1, 60, 1, 1, true);
+  UD_auto = Edit_auto = RangeUpDown(control_range::kAutoRead, 1, 1, true);
   BitBtn18 = B("Read Status of ZELK-64");
   auto* g = new QVBoxLayout(regBox);
   g->setContentsMargins(0, 0, 0, 0);
@@ -240,7 +251,7 @@ QWidget* TForm1::BuildRegisterReader() {
 QWidget* TForm1::BuildCommandsGroup() {
   GroupBox3 = new QGroupBox("   Commands   ");
   BitBtn9 = B("Write Timeout Registers");
-  UD_variousTimes = editTimeouts = new UpDown(0, 99, 1, 0, true);
+  UD_variousTimes = editTimeouts = RangeUpDown(control_range::kTimingPosition, 1, 0, true);
   checkBetween = C("between 2 readings");
   checkRespond = C("wait respond for");
   BitBtn10 = B("Set Date/Time of device");
@@ -252,7 +263,7 @@ QWidget* TForm1::BuildCommandsGroup() {
   BitBtn11 = B("Write baud and parity");
   Edit_address = E("1", 3);
   BitBtn12 = B("Set new modbus address");
-  UDminutes = editReadoutMinutes = new UpDown(1, 720, 1, 1, true);
+  UDminutes = editReadoutMinutes = RangeUpDown(control_range::kReadoutMinutes, 1, 1, true);
   BitBtn17 = B("Update");
   check5B = C("0x7B");
   checkNKE = C("SND_NKE");
@@ -314,10 +325,10 @@ void TForm1::BuildMbusTable() {
   gridLoops = new StringGrid(8, 2, 1);
   gridLoops->setObjectName("gridLoops");
   gridLoops->setSelectionBehavior(QAbstractItemView::SelectRows);
-  UDaddressFrom = editAddressFrom = new UpDown(0, 250, 1, 0, false);
-  UDaddressTo = editAddressTo = new UpDown(0, 255, 1, 0, false);
-  UD_timeout = Edit_timeout = new UpDown(300, 9900, 10, 300, false);
-  UD_retry = Edit_retry = new UpDown(0, 9, 1, 0, true);
+  UDaddressFrom = editAddressFrom = RangeUpDown(control_range::kSearchFrom, 1, 0, false);
+  UDaddressTo = editAddressTo = RangeUpDown(control_range::kSearchTo, 1, 0, false);
+  UD_timeout = Edit_timeout = RangeUpDown(control_range::kMbusTimeout, 10, 300, false);
+  UD_retry = Edit_retry = RangeUpDown(control_range::kRetry, 1, 0, true);
   BitBtn1 = B("Scan mbus");
   BitBtn2 = B("STOP");
   BitBtn13 = B("Clear");
@@ -330,7 +341,7 @@ void TForm1::BuildMbusTable() {
   editID = E("", 8);
   BitBtn21 = B("Find by ID");
   BitBtn22 = B("Read real addresses");
-  UD_address = Edit1 = new UpDown(1, 250, 1, 1, false);
+  UD_address = Edit1 = RangeUpDown(control_range::kNewAddress, 1, 1, false);
   BitBtn23 = B("Set");
   BitBtn26 = B("BitBtn26");
   BitBtn26->setVisible(false);
@@ -490,7 +501,9 @@ void OnMenu(TForm1* f, QAction* a, void (TForm1::*h)()) {
 void OnBox(TForm1* f, QCheckBox* c, void (TForm1::*h)()) {
   QObject::connect(c, &QCheckBox::clicked, f, h);
 }
-void OnTick(TForm1* f, DTimer* t, void (TForm1::*h)()) { QObject::connect(t, &DTimer::Timer, f, h); }
+void OnTick(TForm1* f, DTimer* t, void (TForm1::*h)()) {
+  QObject::connect(t, &DTimer::Timer, f, h);
+}
 }  // namespace
 
 void TForm1::WireHandlers() {
@@ -658,16 +671,41 @@ void TForm1::FlushMemo() {
   if (memoPending_.isEmpty()) return;
   // One call per batch: laying out each line separately is what makes long sessions slow.
   // The view follows the end while it is there; a user reading further up is not moved.
-  QScrollBar* bar = Memo_current->verticalScrollBar();
-  const bool atEnd = bar->value() >= bar->maximum();
+  const bool atEnd = MemoAtEnd();
   Memo_current->appendPlainText(memoPending_.join('\n'));
   memoPending_.clear();
-  if (atEnd) {
-    QTextCursor end(Memo_current->document());
-    end.movePosition(QTextCursor::End);
-    Memo_current->setTextCursor(end);
-    Memo_current->ensureCursorVisible();
-  }
+  if (atEnd)
+    ScrollMemoToEnd();
+  else
+    memoEndValue_ = -1;
+}
+
+bool TForm1::MemoAtEnd() const {
+  // Still where the view was last put at the end counts as the end: a line wider than the view
+  // brings up the horizontal scroll bar, which lowers the view by a line and so raises the
+  // maximum without the user scrolling anywhere.
+  const QScrollBar* bar = Memo_current->verticalScrollBar();
+  return bar->value() >= bar->maximum() || bar->value() == memoEndValue_;
+}
+
+void TForm1::ScrollMemoToEnd() {
+  QTextCursor end(Memo_current->document());
+  end.movePosition(QTextCursor::End);
+  Memo_current->setTextCursor(end);
+  Memo_current->ensureCursorVisible();
+  QScrollBar* bar = Memo_current->verticalScrollBar();
+  bar->setValue(bar->maximum());
+  memoEndValue_ = bar->value();
+}
+
+bool TForm1::eventFilter(QObject* watched, QEvent* event) {
+  // The memo's view changes height (the horizontal scroll bar comes or goes, the window or the
+  // splitter is resized): a view at the end stays at the end once the memo has laid itself out.
+  if (watched == Memo_current->viewport() && event->type() == QEvent::Resize && MemoAtEnd())
+    QTimer::singleShot(0, this, [this] {
+      if (memoPending_.isEmpty()) ScrollMemoToEnd();
+    });
+  return QMainWindow::eventFilter(watched, event);
 }
 
 QStringList TForm1::MemoLines() {
@@ -680,6 +718,7 @@ QStringList TForm1::MemoLines() {
 void TForm1::MemoClear() {
   memoPending_.clear();
   Memo_current->clear();
+  memoEndValue_ = 0;
 }
 
 QMessageBox::StandardButton TForm1::Box(QWidget* owner, const QString& caption, const QString& text,
@@ -693,7 +732,7 @@ QMessageBox::StandardButton TForm1::Box(QWidget* owner, const QString& caption, 
 
 bool TForm1::CheckLink() {
   if (LinkOpen()) return true;
-  MemoAdd(QStringLiteral("Serial or TCP port for modbus is not open..."));
+  MemoAdd(QString(gateway_text::kNoLink));
   return false;
 }
 

@@ -34,6 +34,7 @@
 #include "core/modbus/answer.h"
 #include "core/modbus/frames.h"
 #include "link/serial_link.h"
+#include "link/tcp_end_watch.h"
 
 class QGroupBox;
 
@@ -168,6 +169,8 @@ class TForm1 : public QMainWindow {
   const QString& AppDir() const { return appDir_; }
   const QString& SettingsPath() const { return settingsPath_; }
   const QString& SettingsDir() const { return settingsDirValue_; }
+  const QString& LogDir() const { return logDir_; }
+  const QStringList& ManualCandidates() const { return manualCandidates_; }
   // Runs start-up (restore settings, headers, automatic open). Called by main and by tests.
   void FormCreate();
 
@@ -219,6 +222,9 @@ class TForm1 : public QMainWindow {
   // ---- start-up, shutdown, language (src/app/startup.cpp) ----
   void ApplyHeadersAndCaptions();
   void FormClose();
+  // Closes the window for SIGTERM/SIGINT: nobody is there to answer a box, so a failure to save
+  // the settings goes to standard error instead and the program ends.
+  void CloseFromSignal();
   void Exit1Click();
   void English1Click();
   void About1Click();
@@ -514,6 +520,7 @@ class TForm1 : public QMainWindow {
 
  protected:
   void closeEvent(QCloseEvent* e) override;
+  bool eventFilter(QObject* watched, QEvent* event) override;
 
  private:
   // Window building (src/app/tform1.cpp, one function per page and group).
@@ -538,6 +545,9 @@ class TForm1 : public QMainWindow {
   void WireNetwork();
   void WireTimers();
   void InstallFilters();
+  // Whether the trace view is at its end (or was put there and not moved since).
+  bool MemoAtEnd() const;
+  void ScrollMemoToEnd();
   void CoupleCheckBoxes();
   void FillOperationTable();  // src/app/operations.cpp
   // Sends one request of `kind` with the given protocol data unit over the link in use.
@@ -604,15 +614,26 @@ class TForm1 : public QMainWindow {
   QAction* DeleteAll1;
   QAction* Exclude2inputs1;
   QTcpSocket* Xport_socket;
+  TcpEndWatch* XportEnd;  // tells a reset from an orderly close
 
   OperationTable operations_;
   QString appDir_;
   QString settingsPath_;
   QString settingsDirValue_;  // "Dir": start folder of the CSV dialogs, written back unchanged
+  QString logDir_;            // the folder "Save log" writes log.txt into
+  QStringList manualCandidates_;  // where "UsrMan.pdf" is looked for, in order
   QStringList memoPending_;
   bool memoFlushQueued_ = false;
+  // Scroll position at which FlushMemo last put the trace at its end; -1 once the user left it.
+  int memoEndValue_ = 0;
   bool closing_ = false;
   bool closed_ = false;
+  bool closeFromSignal_ = false;
 };
+
+// The program's identity for the toolkit, set once after the application object exists: its name
+// only. No display name: the platform would append it to every window title and message box
+// caption.
+void SetApplicationIdentity();
 
 }  // namespace orvio

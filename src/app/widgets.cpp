@@ -121,8 +121,37 @@ void StringGrid::mouseDoubleClickEvent(QMouseEvent* e) {
   emit DoubleClicked();
 }
 
+QString TimeFormatWithoutZone(const QString& format) {
+  QString out;
+  bool quoted = false;
+  for (qsizetype i = 0; i < format.size(); ++i) {
+    const QChar c = format[i];
+    if (c == '\'') quoted = !quoted;
+    if (quoted || c != 't') {
+      out += c;
+      continue;
+    }
+    while (i + 1 < format.size() && format[i + 1] == 't') ++i;
+    // The zone's own brackets go with it: "(t)", "[t]".
+    if (i + 1 < format.size() && !out.isEmpty() &&
+        ((out.back() == '(' && format[i + 1] == ')') ||
+         (out.back() == '[' && format[i + 1] == ']'))) {
+      out.chop(1);
+      ++i;
+    }
+  }
+  // Separators left at either end: "h:mm:ss AP, " and " HH:mm:ss".
+  const auto separator = [](QChar c) { return c.isSpace() || c == ','; };
+  qsizetype begin = 0, end = out.size();
+  while (begin < end && separator(out[begin])) ++begin;
+  while (end > begin && separator(out[end - 1])) --end;
+  return out.mid(begin, end - begin);
+}
+
 QString LongTimeText() {
-  return QLocale::system().toString(QTime::currentTime(), QLocale::LongFormat);
+  const QLocale locale = QLocale::system();
+  return locale.toString(QTime::currentTime(),
+                         TimeFormatWithoutZone(locale.timeFormat(QLocale::LongFormat)));
 }
 
 bool KeyPasses(KeyFilter filter, QChar c) {

@@ -71,8 +71,13 @@ class StringGrid : public QTableWidget, public TextGrid {
   int fixedRows_;
 };
 
-// The time of day in the system's long time format.
+// The time of day in the system's long time format: hours, minutes and seconds as the user's
+// locale writes them, without a time-zone name. Every time of day the window shows comes from
+// here (device tables, register grid, memo lines).
 QString LongTimeText();
+// A locale's time format without its time-zone field ("HH:mm:ss t" -> "HH:mm:ss",
+// "H:mm:ss (t)" -> "H:mm:ss", "t HH:mm:ss" -> "HH:mm:ss"); quoted text stays as it is.
+QString TimeFormatWithoutZone(const QString& format);
 
 // Which characters a numeric field lets through.
 enum class KeyFilter { None, Digits, Ip, Id };

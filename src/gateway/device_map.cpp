@@ -3,10 +3,10 @@
 #include "core/gateway/device_map.h"
 
 #include <QCursor>
-#include <QLocale>
 
 #include "app/tform1.h"
 #include "core/tables/device_table.h"
+#include "mbus/decode_window.h"
 
 namespace orvio {
 
@@ -15,12 +15,6 @@ namespace {
 bool Marked(const DeviceMapState& d, int row) {
   return row >= 1 && row < static_cast<int>(d.RowMarks.size()) &&
          d.RowMarks[static_cast<size_t>(row)];
-}
-
-char DecimalSeparator() {
-  const QString point = QLocale().decimalPoint();
-  return point.size() == 1 && point[0].unicode() < 128 ? static_cast<char>(point[0].unicode())
-                                                       : '.';
 }
 
 }  // namespace

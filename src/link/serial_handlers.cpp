@@ -3,6 +3,7 @@
 #include <QThread>
 
 #include "app/tform1.h"
+#include "core/text/link_texts.h"
 
 namespace orvio {
 
@@ -12,7 +13,7 @@ void TForm1::ToggleSerialPort() {
   const QString device = SerialDevicePath(Combo_com2_name->currentText());
   if (!link.SerialOpen) {
     if (!Comm2->Probe(device)) {
-      Box(nullptr, "Connect to port", "This serial port is already in use!");
+      Box(nullptr, link_text::kPortInUseCaption, link_text::kPortInUse);
       SetPanel(1, device + " is closed");
       return;
     }
@@ -43,7 +44,7 @@ void TForm1::ToggleSerialPort() {
   Comm2->Close();
   for (QComboBox* c : {Combo_com2_name, Combo_com2_speed, Combo_com2_parity, Combo_com2_stop})
     c->setEnabled(true);
-  MemoAdd(QStringLiteral("Serial port for modbus closed"));
+  MemoAdd(QString(link_text::kSerialClosed));
   Butt_open_port2->setText("Connect to port");
 }
 

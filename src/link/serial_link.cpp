@@ -1,13 +1,50 @@
 #include "link/serial_link.h"
 
+#include <fcntl.h>
+#include <poll.h>
+#include <signal.h>
+#include <sys/file.h>
+#include <termios.h>
+#include <unistd.h>
+
 #include <QDir>
 #include <QElapsedTimer>
+#include <QFile>
+#include <QFileInfo>
 #include <QRegularExpression>
 #include <QSerialPortInfo>
 #include <cerrno>
 #include <cstring>
+#include <optional>
+
+#include "core/link/port_lock.h"
 
 namespace orvio {
+
+namespace {
+
+// The device a path stands for, so that /dev/serial/by-id/... and /dev/ttyUSB0 share one lock.
+QString CanonicalDevice(const QString& device) {
+  const QString canonical = QFileInfo(device).canonicalFilePath();
+  return canonical.isEmpty() ? device : canonical;
+}
+
+QString LockFilePath(const QString& dir, const QString& device) {
+  return dir + '/' + QString::fromStdString(PortLockName(CanonicalDevice(device).toStdString()));
+}
+
+bool ProcessRunning(long pid) { return ::kill(static_cast<pid_t>(pid), 0) == 0 || errno == EPERM; }
+
+// The process a lock file names; nothing when the file holds no PID. `readable` tells whether the
+// file could be read at all.
+std::optional<long> LockFileHolder(const QString& path, bool* readable) {
+  QFile f(path);
+  *readable = f.open(QIODevice::ReadOnly);
+  if (!*readable) return std::nullopt;
+  return PortLockPid(f.read(256).toStdString());
+}
+
+}  // namespace
 
 QString SerialDevicePath(const QString& portName) {
   static const QRegularExpression com("^COM([0-9]+)$");
@@ -60,12 +97,67 @@ SerialLink::SerialLink(QObject* parent) : QObject(parent) {
 
 SerialLink::~SerialLink() { Close(); }
 
+bool SerialLink::LockedByFile(const QString& device) const {
+  for (const QString& dir : lockDirs_) {
+    const QString path = LockFilePath(dir, device);
+    if (!QFileInfo::exists(path)) continue;
+    bool readable = false;
+    const auto pid = LockFileHolder(path, &readable);
+    // A lock that cannot be read cannot be shown to be stale.
+    if (!readable || (pid && ProcessRunning(*pid))) return true;
+  }
+  return false;
+}
+
+bool SerialLink::TakeLockFile(const QString& device) {
+  for (const QString& dir : lockDirs_) {
+    const QFileInfo info(dir);
+    if (!info.isDir() || !info.isWritable()) continue;
+    const QString path = LockFilePath(dir, device);
+    const QByteArray name = QFile::encodeName(path);
+    for (int attempt = 0; attempt < 2; ++attempt) {
+      const int fd = ::open(name.constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
+      if (fd >= 0) {
+        const std::string text = PortLockText(static_cast<long>(::getpid()));
+        const bool written = ::write(fd, text.data(), text.size()) == static_cast<ssize_t>(text.size());
+        ::close(fd);
+        if (!written) {
+          ::unlink(name.constData());
+          return true;  // a full folder: the other locks still hold
+        }
+        ownLockFile_ = path;
+        return true;
+      }
+      if (errno != EEXIST) return true;  // not writable after all: lock where we can
+      bool readable = false;
+      const auto pid = LockFileHolder(path, &readable);
+      // The port layer keeps a lock file of its own naming this process; that one will do.
+      if (pid && *pid == static_cast<long>(::getpid())) return true;
+      if (!readable || (pid && ProcessRunning(*pid))) return false;
+      ::unlink(name.constData());  // stale: its holder is gone
+    }
+    return true;
+  }
+  return true;
+}
+
+void SerialLink::DropLockFile() {
+  if (ownLockFile_.isEmpty()) return;
+  QFile::remove(ownLockFile_);
+  ownLockFile_.clear();
+}
+
 bool SerialLink::Probe(const QString& device) {
+  // Lock files first: the port layer's own open would take a foreign lock file it does not
+  // recognise for stale and remove it.
+  if (LockedByFile(device)) return false;
   QSerialPort probe;
   probe.setPortName(device);
   if (!probe.open(QIODevice::ReadWrite)) return false;
-  probe.close();
-  return true;
+  // Another program's flock on the device (pyserial's exclusive open, for one) is a lock too.
+  const bool free = ::flock(probe.handle(), LOCK_EX | LOCK_NB) == 0;
+  probe.close();  // closing the descriptor drops the probe's own flock
+  return free;
 }
 
 bool SerialLink::Open(const QString& device, qint32 speed, QSerialPort::Parity parity,
@@ -88,6 +180,15 @@ bool SerialLink::Open(const QString& device, qint32 speed, QSerialPort::Parity p
                QString(" (Error %1, %2)").arg(err).arg(QString::fromLocal8Bit(std::strerror(err)));
     return false;
   }
+  // Hold the port the ways other programs look for. Someone who took it since the probe wins.
+  if (::flock(port_.handle(), LOCK_EX | LOCK_NB) != 0 || !TakeLockFile(device)) {
+    port_.close();
+    DropLockFile();
+    if (error)
+      *error = QString("Can't open specified device %1").arg(device) +
+               QString(" (Error %1, %2)").arg(EBUSY).arg(QString::fromLocal8Bit(std::strerror(EBUSY)));
+    return false;
+  }
   // Settings a pseudo-terminal refuses are not an error for the link itself.
   port_.clearError();
   rtsSupported_ = true;
@@ -97,6 +198,7 @@ bool SerialLink::Open(const QString& device, qint32 speed, QSerialPort::Parity p
 
 void SerialLink::Close() {
   if (port_.isOpen()) port_.close();
+  DropLockFile();
 }
 
 void SerialLink::Purge() {
@@ -133,19 +235,36 @@ bool SerialLink::WriteText(const std::string& bytes) {
   return WriteAll(bytes.data(), static_cast<qint64>(bytes.size()));
 }
 
+int SerialLink::LossError() const {
+  const int fd = port_.handle();
+  if (fd < 0) return EBADF;
+  pollfd p{fd, POLLIN, 0};
+  if (::poll(&p, 1, 0) < 0 && errno != EINTR) return errno;
+  if (p.revents & POLLNVAL) return EBADF;
+  // A hung-up line (device unplugged, the other end of a pseudo-terminal closed).
+  if (p.revents & (POLLHUP | POLLERR)) return EIO;
+  termios t{};
+  if (::tcgetattr(fd, &t) != 0) return errno;
+  return 0;
+}
+
 void SerialLink::OnError(QSerialPort::SerialPortError error) {
   if (error == QSerialPort::NoError) return;
-  if (error == QSerialPort::ResourceError || error == QSerialPort::ReadError) {
-    if (!lostReported_ && port_.isOpen()) {
-      lostReported_ = true;
-      int err = errno ? errno : EIO;
-      QString msg = QString("Read error (%1), %2").arg(err).arg(port_.errorString());
-      port_.clearError();
-      emit Lost(msg);
-    }
+  port_.clearError();
+  if (error != QSerialPort::ResourceError && error != QSerialPort::ReadError) return;
+  if (lostReported_ || !port_.isOpen()) return;
+  // The port layer reports a read that returns nothing as an error, with whatever error number
+  // an earlier call left behind. That happens on a healthy port when the input is purged after
+  // the port reported data and before it was read; only a port that is really gone is lost.
+  const int err = LossError();
+  if (err == 0) {
+    // After such a read the port layer may have stopped watching for input; it watches again
+    // whenever its read buffer size is set.
+    port_.setReadBufferSize(port_.readBufferSize());
     return;
   }
-  port_.clearError();
+  lostReported_ = true;
+  emit Lost(QString("Read error (%1), %2").arg(err).arg(QString::fromLocal8Bit(std::strerror(err))));
 }
 
 }  // namespace orvio

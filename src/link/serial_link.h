@@ -1,5 +1,6 @@
 // The serial port object: exclusive open with line settings, purge, RTS, byte and text writes with
-// a 1000 ms limit, and a receive notification on the user-interface thread.
+// a 1000 ms limit, and a receive notification on the user-interface thread. While open it holds
+// the port the ways other Linux programs look for: flock on the device and a UUCP lock file.
 #pragma once
 
 #include <QObject>
@@ -28,12 +29,18 @@ class SerialLink : public QObject {
   explicit SerialLink(QObject* parent = nullptr);
   ~SerialLink() override;
 
-  // Opens the device for reading and writing, exclusively, and closes it again at once.
+  // Whether the device can be had: no live UUCP lock file names it, no other descriptor holds a
+  // flock on it, and it opens for reading and writing (exclusively) and closes again at once.
   bool Probe(const QString& device);
   // Opens the port; on failure returns false and `error` holds the port layer's text.
   bool Open(const QString& device, qint32 speed, QSerialPort::Parity parity,
             QSerialPort::StopBits stop, QString* error);
   void Close();
+
+  // Folders searched for UUCP lock files and where this link writes its own (the first writable
+  // one); /var/lock and /run/lock unless set.
+  void SetLockDirectories(const QStringList& dirs) { lockDirs_ = dirs; }
+  QStringList LockDirectories() const { return lockDirs_; }
   bool IsOpen() const { return port_.isOpen(); }
   QString Device() const { return device_; }
 
@@ -48,15 +55,25 @@ class SerialLink : public QObject {
  signals:
   // Bytes arrived; `count` is the number waiting.
   void RxChar(int count);
-  // The port failed under us (device gone, hang-up); emitted once per opening.
+  // The port failed under us (device gone, hang-up); emitted once per opening, never for a read
+  // that merely found nothing (input purged between the readiness report and the read).
   void Lost(const QString& message);
 
  private:
   bool WriteAll(const char* data, qint64 n);
   void OnError(QSerialPort::SerialPortError error);
+  // 0 while the open port still works, else the error number of its loss.
+  int LossError() const;
+  // True when a lock file in the lock folders names a running process.
+  bool LockedByFile(const QString& device) const;
+  // Takes this link's lock file; false when a running process got one first.
+  bool TakeLockFile(const QString& device);
+  void DropLockFile();
 
   QSerialPort port_;
   QString device_;
+  QStringList lockDirs_{QStringLiteral("/var/lock"), QStringLiteral("/run/lock")};
+  QString ownLockFile_;  // the lock file this link wrote (removed on close)
   bool rtsSupported_ = true;
   bool lostReported_ = false;
 };

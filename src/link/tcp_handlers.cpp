@@ -9,6 +9,7 @@
 #include <cerrno>
 
 #include "app/tform1.h"
+#include "core/text/link_texts.h"
 
 namespace orvio {
 
@@ -51,7 +52,7 @@ void TForm1::Butt_connect_xportClick() {
     bool ok = false;
     port = Edit_lanxp_port->text().toInt(&ok);
     if (!ok || port < 0 || port > 65535) {
-      MemoAdd(QStringLiteral("Remote IP and Port are not properly set..."));
+      MemoAdd(QString(link_text::kTcpNotSet));
       Xport_socket->abort();
       link.TcpConnected = false;
       return;
@@ -60,7 +61,7 @@ void TForm1::Butt_connect_xportClick() {
   if (link.TcpConnected) return;
   if (Xport_socket->state() != QAbstractSocket::UnconnectedState) Xport_socket->abort();
   Xport_socket->connectToHost(host, static_cast<quint16>(port));
-  MemoAdd(QStringLiteral("Trying to connect to remote TCP server..."));
+  MemoAdd(QString(link_text::kTcpConnecting));
   for (int i = 0; i < UD_eth_timeout->Position(); ++i) {
     QThread::msleep(10);
     QCoreApplication::processEvents();
@@ -79,7 +80,7 @@ void TForm1::CloseTcpLink() {
 
 void TForm1::Xport_socketConnect() {
   EnableKeepAlive(Xport_socket);
-  MemoAdd("Connected TCP/IP, at " + LongTimeText());
+  MemoAdd(link_text::kTcpConnectedAt + LongTimeText());
   SetPanel(0, "Connected to " + Edit_lanxp_ip->text());
   link.TcpConnected = true;
   link.TransactionId = 1000;
@@ -87,7 +88,7 @@ void TForm1::Xport_socketConnect() {
 }
 
 void TForm1::Xport_socketDisconnect() {
-  MemoAdd("Disconnected TCP/IP connection at " + LongTimeText());
+  MemoAdd(link_text::kTcpDisconnectedAt + LongTimeText());
   SetPanel(0, "Disconnected TCP ");
   link.TcpConnected = false;
   // While the serial port is open, "Connect TCP" stays disabled.
@@ -100,9 +101,10 @@ void TForm1::Xport_socketRead() {
 }
 
 void TForm1::Xport_socketError(QAbstractSocket::SocketError error) {
-  // A peer that closes normally is a disconnection, not an error.
-  if (error == QAbstractSocket::RemoteHostClosedError) return;
-  MemoAdd("Socket error #" + QString::number(SocketErrno(error, link.TcpConnected)));
+  // A peer that closes normally is a disconnection, not an error; a reset is one (the socket
+  // layer reports both as the remote host closing).
+  if (error == QAbstractSocket::RemoteHostClosedError && !XportEnd->EndedByReset()) return;
+  MemoAdd(link_text::kSocketError + QString::number(SocketErrno(error, link.TcpConnected)));
 }
 
 }  // namespace orvio

@@ -8,19 +8,11 @@
 #include "core/mbus/telegram.h"
 #include "core/mbus/tunnel.h"
 #include "core/tables/meter_placement.h"
+#include "core/text/number.h"
 
 namespace orvio {
 
-namespace {
-
-// The system's decimal separator when it is one plain character, else ".".
-char DecimalSeparator() {
-  const QString point = QLocale().decimalPoint();
-  if (point.size() == 1 && point[0].unicode() < 0x80) return static_cast<char>(point[0].unicode());
-  return '.';
-}
-
-}  // namespace
+char DecimalSeparator() { return DecimalSeparatorFrom(QLocale().decimalPoint().toStdString()); }
 
 bool TForm1::DecodeTelegram(const ByteString& telegram, bool matchRowsById) {
   TelegramDecode d = orvio::DecodeTelegram(telegram, DecimalSeparator());
@@ -59,7 +51,7 @@ ByteString ExtractTunnelledTelegram(TForm1& form, const ByteString& answer, size
   if (t.check.statusPanel) form.SetPanel(2, QString::fromStdString(*t.check.statusPanel));
   if (t.check.memoLine) form.MemoAdd(*t.check.memoLine);
   if (!t.check.ok() || use == RawAnswer::kKeep) return t.telegram;
-  form.MemoAdd(std::string("Mbus telegram decode:"));
+  form.MemoAdd(std::string(kTelegramDecodeLine));
   if (!form.DecodeTelegram(t.telegram)) form.tunnel.AttemptFailed = true;
   return t.telegram;
 }

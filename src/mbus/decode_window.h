@@ -13,6 +13,9 @@ class TForm1;
 // What becomes of a tunnelled telegram: decoded into the tables, or only handed back (the
 // secondary-search worker decodes it itself).
 enum class RawAnswer { kDecode, kKeep };
+// The decimal separator of shown values: the user's locale's when it is one plain character,
+// else ".".
+char DecimalSeparator();
 
 // Cuts the telegram out of a tunnel-block read answer (RTU form) of which `payload_count`
 // payload bytes were asked for. The answer's check writes its memo line and status panel. With

@@ -11,7 +11,7 @@ namespace orvio {
 void TForm1::Butt_command_sendClick() {
   // The console talks to the serial port only, also while the TCP link is connected.
   if (!link.SerialOpen) {
-    MemoAdd(QStringLiteral("Serial port is not opened"));
+    MemoAdd(QString(kConsoleNoSerialPort));
     return;
   }
   const QString text = Edit_command->text();
@@ -37,12 +37,12 @@ void TForm1::Check_hexClick() {}
 void TForm1::BitBtn5Click() { MemoClear(); }
 
 void TForm1::BitBtn6Click() {
-  const QString folder = QDir(appDir_).filePath("files");
+  const QString folder = logDir_;
   // A missing "files" folder is created; one that cannot be made or written is reported.
   QDir().mkpath(folder);
   QSaveFile file(QDir(folder).filePath("log.txt"));
   if (!file.open(QIODevice::WriteOnly)) {
-    MemoAdd(QStringLiteral("Can not write file, no rights..."));
+    MemoAdd(QString(kLogNotWritten));
     return;
   }
   const QStringList lines = MemoLines();
@@ -50,7 +50,7 @@ void TForm1::BitBtn6Click() {
     file.write(line.toLocal8Bit());
     file.write("\n");
   }
-  if (!file.commit()) MemoAdd(QStringLiteral("Can not write file, no rights..."));
+  if (!file.commit()) MemoAdd(QString(kLogNotWritten));
 }
 
 }  // namespace orvio

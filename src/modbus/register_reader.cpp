@@ -24,7 +24,7 @@ void TForm1::BitBtn3Click() {
   // A first register beyond the 16-bit range would silently read another register.
   if (EditInputAddress->text().isEmpty() || EditInputCount->text().isEmpty() || !first ||
       !count || *first < 0 || *first > 65535 || *count < 0) {
-    MemoAdd(QStringLiteral("Enter proper initial conditions..."));
+    MemoAdd(QString(kRegisterBadConditions));
     return;
   }
   ClearBuffersAndPurge();
@@ -35,7 +35,7 @@ void TForm1::BitBtn3Click() {
   } else if (checkHolding->isChecked()) {
     SendReadHoldingRegisters(slave, static_cast<uint16_t>(*first), static_cast<uint16_t>(*count));
   } else {
-    MemoAdd(QStringLiteral("Select type of registers you want to read - Input or Holding..."));
+    MemoAdd(QString(kRegisterSelectType));
     return;
   }
   Timer_modbus->SetInterval(UD_modbusTimeout->Position());
@@ -50,7 +50,7 @@ void TForm1::Timer_modbusTimer() {
     // The first register is read again now; the edit may have changed since the request.
     const auto first = DecimalOf(EditInputAddress->text());
     if (!first)
-      MemoAdd(QStringLiteral("Enter proper initial conditions..."));
+      MemoAdd(QString(kRegisterBadConditions));
     else
       DecodeRegisterTable(answer, RegisterTableMode::Grid, static_cast<int>(*first),
                           gridInputRegisters->RowCount() - 1);
@@ -81,6 +81,13 @@ void TForm1::DecodeRegisterTable(const ByteString& answer, RegisterTableMode mod
   if (mode == RegisterTableMode::Grid) {
     AddRegisterRows(*gridInputRegisters, regs, firstRow, firstRegister,
                     LongTimeText().toStdString());
+    // Rows are appended below the earlier reads: bring the new ones into view, from the first of
+    // them when they do not all fit.
+    if (!regs.empty()) {
+      gridInputRegisters->scrollToBottom();
+      gridInputRegisters->scrollToItem(gridInputRegisters->item(firstRow, 0),
+                                       QAbstractItemView::EnsureVisible);
+    }
     return;
   }
   const RegisterBitmap bitmap = BitmapOfRegisters(regs);

@@ -4,6 +4,7 @@
 #include <ctime>
 
 #include "app/tform1.h"
+#include "core/text/link_texts.h"
 
 namespace orvio {
 
@@ -37,7 +38,7 @@ void TForm1::SendRequest(RequestKind kind, uint8_t slave, const ByteString& pdu)
     ++link.TransactionId;
     const qint64 n = Xport_socket->write(frame.data(), static_cast<qint64>(frame.size()));
     if (n < 0) {
-      MemoAdd("Exception socket - " + Xport_socket->errorString());
+      MemoAdd(link_text::kSocketException + Xport_socket->errorString());
       return;
     }
     Xport_socket->flush();

@@ -28,9 +28,7 @@ void StartSetAllRow(TForm1& f, int address) {
   const int row = f.changes.ChangeAllRow;
   f.SetSelectedMbusRow(row);
   f.UD_address->SetPosition(address);
-  f.MemoAdd(QStringLiteral("Setting Primary address ") + QString::number(address) +
-            QStringLiteral(" to device ") + QString::fromStdString(f.gridLoops->Cell(0, row)) +
-            QStringLiteral("..."));
+  f.MemoAdd(SettingAddressLine(address, f.gridLoops->Cell(0, row)));
   f.StartSecondaryIDThread();
 }
 
@@ -43,7 +41,7 @@ void ChangeMedium(TForm1& f, const char* name) {
   const std::string id = RowMeterId(*f.gridLoops, f.SelectedMbusRow());
   if (!f.CheckSelectedMbusAddress()) return;
   if (id.empty() || MeterRowAddress(*f.gridLoops, f.SelectedMbusRow()) != f.SelectedMbusAddress()) {
-    f.MemoAdd(QStringLiteral("Not a valid device selected..."));
+    f.MemoAdd(QString(meter_text::kNoValidDevice));
     return;
   }
   // A scan, a search or another one-meter request holds the tunnel: its answers would be taken
@@ -60,13 +58,12 @@ void TForm1::ChangePrAddr1Click() {
   // The worker selects the meter by the ID of the selected row: without an 8-digit ID it would
   // select no meter or several at once and give them all the new address.
   if (RowMeterId(*gridLoops, SelectedMbusRow()).empty()) {
-    MemoAdd(QStringLiteral("Not a valid device selected..."));
+    MemoAdd(QString(meter_text::kNoValidDevice));
     return;
   }
   // Two runs at once would mix their telegrams on the one tunnel.
   if (TunnelBusy()) return;
-  if (Box(this, QStringLiteral("Change address"),
-          QStringLiteral("Are you sure changing Primary address?"), QMessageBox::Warning,
+  if (Box(this, address_text::kChangeCaption, address_text::kChangeQuestion, QMessageBox::Warning,
           QMessageBox::Yes | QMessageBox::No) != QMessageBox::Yes)
     return;
   PrepareAddressChange(*this);
@@ -83,7 +80,7 @@ void TForm1::BitBtn26Click() {
   if (TunnelBusy() || Timer_changePrimaryAll->Enabled()) return;
   const int row = NextPlannedRow(*gridLoops, 1);
   if (row < 0) {
-    MemoAdd(QStringLiteral("Invalid primary addresses in the table, process finished!"));
+    MemoAdd(QString(address_text::kInvalidAddresses));
     return;
   }
   PrepareAddressChange(*this);
@@ -101,14 +98,14 @@ void TForm1::Timer_changePrimaryAllTimer() {
   Timer_changePrimaryAll->Stop();
   // STOP put ChangeAllRow past the end.
   if (changes.ChangeAllRow + 1 > gridLoops->RowCount()) {
-    MemoAdd(QStringLiteral("Process of setting primary addresses finished!"));
+    MemoAdd(QString(address_text::kSetAllFinished));
     EndOperation(Op::SetAllAddresses);
     return;
   }
   PrepareAddressChange(*this);
   const int row = NextPlannedRow(*gridLoops, changes.ChangeAllRow + 1);
   if (row < 0) {
-    MemoAdd(QStringLiteral("Invalid primary addresses in the table, process finished!"));
+    MemoAdd(QString(address_text::kInvalidAddresses));
     EndOperation(Op::SetAllAddresses);
     return;
   }

@@ -3,6 +3,7 @@
 #include "core/gateway/real_addresses.h"
 #include "core/gateway/register_map.h"
 #include "core/mbus/requests.h"
+#include "core/tables/meter_table.h"
 
 namespace orvio {
 
@@ -14,7 +15,7 @@ constexpr int kMaxPrimaryAddress = 255;
 bool TForm1::CheckSelectedMbusAddress() {
   const int address = tunnel.SelectedMbusAddress;
   if (address >= 0 && address <= kMaxPrimaryAddress) return true;
-  MemoAdd(QStringLiteral("Not a valid device selected..."));
+  MemoAdd(QString(meter_text::kNoValidDevice));
   return false;
 }
 

@@ -87,8 +87,8 @@ void TForm1::BitBtn1Click() {
   Timer_mbus->SetInterval(UD_timeout->Position());
   Timer_mbusRespond->SetInterval(UD_modbusTimeout->Position());
   ClearBuffers();
-  if (Box(this, QStringLiteral("Clear table"), QStringLiteral("Do you want to clear the table?"),
-          QMessageBox::Warning, QMessageBox::Yes | QMessageBox::No) == QMessageBox::Yes) {
+  if (Box(this, meter_text::kClearCaption, meter_text::kClearQuestion, QMessageBox::Warning,
+          QMessageBox::Yes | QMessageBox::No) == QMessageBox::Yes) {
     Butt_clear_gridClick();
   }
   SendTunnelTelegram(ReqUd2Frame(static_cast<uint8_t>(tunnel.ScanAddress), Check_5B->isChecked()));

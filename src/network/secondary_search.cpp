@@ -12,6 +12,7 @@
 #include "app/tform1.h"
 #include "core/gateway/register_map.h"
 #include "core/mbus/requests.h"
+#include "core/tables/meter_table.h"
 #include "mbus/decode_window.h"
 
 namespace orvio {
@@ -108,7 +109,7 @@ void SecondaryIDThread::SendSelection(const SearchDigitArray& digits) {
     try {
       SendWorkerTelegram(f, telegram);
     } catch (const std::exception& e) {
-      f.MemoAdd(std::string("Unable to write to COM port, exception...") + e.what());
+      f.MemoAdd(search_text::kWriteException + std::string(e.what()));
     }
   });
 }
@@ -162,7 +163,7 @@ bool SecondaryIDThread::ReadSelectedMeter() {
     SendReadRequest(kSelectedMeterAddress);
     WaitAndFetch();
   } catch (...) {
-    Memo("Unknown exception in secondary search, code #1004...");
+    Memo(search_text::kUnknownException1004);
   }
   if (WorkerAnswer.empty()) return false;
   bool valid = false;
@@ -170,7 +171,7 @@ bool SecondaryIDThread::ReadSelectedMeter() {
     try {
       valid = f.DecodeTelegram(WorkerAnswer, /*matchRowsById=*/true);
     } catch (...) {
-      f.MemoAdd(QStringLiteral("Unknown exception in secondary search, code #1003..."));
+      f.MemoAdd(QString(search_text::kUnknownException1003));
     }
   });
   return valid;
@@ -183,7 +184,7 @@ bool SecondaryIDThread::SelectAttempt(const SearchDigitArray& digits) {
     SendSelection(digits);
     WaitAndFetch();
   } catch (...) {
-    Memo("Unknown exception in secondary search, code #1001...");
+    Memo(search_text::kUnknownException1001);
     form_.search.StopRequested = true;
     return false;
   }
@@ -260,7 +261,7 @@ void SecondaryIDThread::EndSection() {
     f.StopTunnel();
     f.EndOperation(Op::Search);
     f.ClearBuffersAndPurge();
-    f.MemoAdd(QStringLiteral("Secondary search thread terminated normally."));
+    f.MemoAdd(QString(search_text::kTerminated));
     f.search.SecondarySearchRunning = false;
   });
 }
@@ -282,7 +283,7 @@ void SecondaryIDThread::run() {
     }
   } catch (...) {
     // No exception may leave the thread: the end section has to run whatever happened.
-    Memo("Unknown exception in secondary search, code #1001...");
+    Memo(search_text::kUnknownException1001);
   }
   form_.search.StopRequested = true;
   EndSection();
@@ -349,15 +350,15 @@ void TForm1::BitBtn21Click() {
   if (TunnelBusy()) return;
   const std::string id = editID->text().toStdString();
   if (id == kWildcardIdText &&
-      Box(this, QStringLiteral("Clear table"), QStringLiteral("Do you want to clear the table?"),
-          QMessageBox::Warning, QMessageBox::Yes | QMessageBox::No) == QMessageBox::Yes) {
+      Box(this, meter_text::kClearCaption, meter_text::kClearQuestion, QMessageBox::Warning,
+          QMessageBox::Yes | QMessageBox::No) == QMessageBox::Yes) {
     Butt_clear_gridClick();
   }
   if (ClassifyIdText(id) == IdRequest::kWrong) {
-    MemoAdd(QStringLiteral("Wrong ID entered - 8-digit or FFFFFFFF available..."));
+    MemoAdd(QString(search_text::kWrongId));
     return;
   }
-  MemoAdd(QStringLiteral("Secondary search Thread started at ") +
+  MemoAdd(QString(search_text::kStartedAt) +
           QLocale::system().toString(QDate::currentDate(), QLocale::ShortFormat) +
           QStringLiteral(",") + LongTimeText());
   search.ChangeAddressRequested = false;

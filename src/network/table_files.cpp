@@ -6,6 +6,7 @@
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QLocale>
+#include <algorithm>
 
 #include "app/tform1.h"
 #include "core/tables/device_table.h"
@@ -50,41 +51,60 @@ QString ChooseTableFile(TForm1& f, const QString& dir) {
   return path;
 }
 
-// The file's text into the line buffer, as lines; nothing when it cannot be read as a table.
-std::optional<std::vector<std::string>> ReadIntoLineBuffer(const QString& fileName,
-                                                           QPlainTextEdit* lineBuffer) {
+// The file's text as lines; nothing when it cannot be read as a table.
+std::optional<std::vector<std::string>> ReadTableLines(const QString& fileName) {
   const std::optional<std::string> text = ReadTableFile(QFile::encodeName(fileName).toStdString());
   if (!text) return std::nullopt;
-  std::vector<std::string> lines = SplitTableLines(*text);
+  return SplitTableLines(*text);
+}
+
+// The first `count` lines into the line buffer: those the reader took. A file of many more lines
+// than the table has rows would otherwise cost the window seconds in a widget no one sees.
+void FillLineBuffer(QPlainTextEdit* lineBuffer, const std::vector<std::string>& lines,
+                    std::size_t count) {
   QStringList shown;
-  shown.reserve(static_cast<qsizetype>(lines.size()));
-  for (const std::string& line : lines) shown << QString::fromStdString(line);
+  count = std::min(count, lines.size());
+  shown.reserve(static_cast<qsizetype>(count));
+  // A line longer than any table line (8 cells of 50 characters) keeps its start: laying out a
+  // line of a megabyte alone would take the hidden widget seconds.
+  constexpr std::size_t kShownLineBytes = 4096;
+  for (std::size_t i = 0; i < count; ++i)
+    shown << QString::fromUtf8(lines[i].data(),
+                               static_cast<qsizetype>(std::min(lines[i].size(), kShownLineBytes)));
   lineBuffer->setPlainText(shown.join('\n'));
-  return lines;
+}
+
+void ShowTooManyData(TForm1& f) {
+  f.Box(&f, QCoreApplication::applicationName(), kLoadTooManyFieldsText, QMessageBox::NoIcon);
 }
 
 void LoadMbusTableCsv(TForm1& f, const QString& fileName, QPlainTextEdit* lineBuffer) {
-  const auto lines = ReadIntoLineBuffer(fileName, lineBuffer);
+  const auto lines = ReadTableLines(fileName);
   if (!lines) {
     f.Box(&f, kLoadErrorCaption, kLoadWrongFileText, QMessageBox::Warning);
     return;
   }
   if (lines->empty()) return;
-  if (LoadMbusTable(*f.gridLoops, *lines))
-    f.Box(&f, QCoreApplication::applicationName(), kLoadTooManyFieldsText, QMessageBox::NoIcon);
+  std::size_t linesRead = 0;
+  const bool tooMuch = LoadMbusTable(*f.gridLoops, *lines, &linesRead);
+  FillLineBuffer(lineBuffer, *lines, linesRead);
+  if (tooMuch) ShowTooManyData(f);
 }
 
 void ImportDeviceTableCsv(TForm1& f) {
   const QString fileName = ChooseTableFile(f, LastOpenFolder(f));
   if (fileName.isEmpty()) return;
-  const auto lines = ReadIntoLineBuffer(fileName, f.Memo_export);
+  const auto lines = ReadTableLines(fileName);
   if (!lines) {
     f.Box(&f, QCoreApplication::applicationName(), kImportWrongFormatText, QMessageBox::NoIcon);
     f.Memo_export->clear();
     return;
   }
-  ImportDeviceTable(*f.GridDevices, *lines);
+  std::size_t linesRead = 0;
+  const bool tooMuch = ImportDeviceTable(*f.GridDevices, *lines, &linesRead);
+  FillLineBuffer(f.Memo_export, *lines, linesRead);
   f.RepaintDeviceGrid();
+  if (tooMuch) ShowTooManyData(f);
 }
 
 QString ShortDateToday(TForm1& f) {

@@ -5,6 +5,8 @@
 #include <string>
 #include <string_view>
 
+#include "core/tables/device_table.h"
+#include "core/tables/meter_placement.h"
 #include "core/tables/table_file.h"
 
 namespace {
@@ -31,6 +33,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   for (int c = 0; c < 8; ++c) loops.SetCell(c, 0, headers[c]);
   orvio::LoadMbusTable(loops, lines);
   Require(loops.RowCount() >= 2 && loops.RowCount() <= static_cast<int>(lines.size()) + 2);
+  Require(loops.RowCount() <= orvio::kMeterTableMaxRows);
   Require(loops.Cell(0, 0) == "ID ");
   for (int c = 0; c < 8; ++c) Require(loops.Cell(c, loops.RowCount() - 1).empty());
   for (int r = 1; r < loops.RowCount(); ++r)
@@ -51,6 +54,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   devices.SetCell(0, 0, "ID ");
   orvio::ImportDeviceTable(devices, lines);
   Require(devices.RowCount() >= 2 && devices.RowCount() <= static_cast<int>(lines.size()) + 2);
+  Require(devices.RowCount() <= orvio::kDeviceTableMaxRows);
   Require(devices.Cell(0, 0) == "ID ");
   for (int r = 1; r < devices.RowCount(); ++r)
     for (int c = 4; c < 15; ++c) Require(devices.Cell(c, r).empty());

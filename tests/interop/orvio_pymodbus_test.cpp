@@ -113,8 +113,8 @@ class PymodbusPeer : public WindowTest, public ::testing::WithParamInterface<Lin
   // Waits for a whole answer of `rtuBytes` (RTU form) in the receive buffer of the link.
   bool WaitAnswerBytes(size_t rtuBytes) {
     return WaitFor([&] {
-      return Tcp() ? form->TcpRxBuffer.size() >= rtuBytes + 4
-                   : form->SerialRxBuffer.size() >= rtuBytes;
+      return Tcp() ? form->link.TcpRxBuffer.size() >= rtuBytes + 4
+                   : form->link.SerialRxBuffer.size() >= rtuBytes;
     });
   }
 };

@@ -1,6 +1,9 @@
 // orvio-cli decode, run in-process: sources, text and JSON output, exit statuses.
 #include <gtest/gtest.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
+#include <cstdio>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
@@ -135,6 +138,62 @@ TEST(CliDecode, TextsAreEscapedInJson) {
   EXPECT_NE(r.out.find("\"unit\":\"A\\\"\\u00e9\\u0001\""), std::string::npos) << r.out;
 }
 
+TEST(CliDecode, FullText) {
+  const CliRun r = Cli({"decode", "--full", kWater});
+  EXPECT_EQ(r.status, kAllDecoded);
+  EXPECT_EQ(r.err, "");
+  EXPECT_EQ(r.out,
+            "C 08  Addr 5  CI 72h  ID 12345678  Mfr ABC  Version 1  Medium 07 Water\n"
+            "Access number 42  Status 00  Signature 0000\n"
+            "No  Offset  Length  Function             Storage  Tariff  Subunit  Value       Unit  "
+            "Quantity          DIF  VIF  VIFE  Data\n"
+            "1   19      6       Instantaneous value  0        0       0        305419.896  m^3   "
+            "Volume            04   13         78 56 34 12\n"
+            "2   25      4       Instantaneous value  0        0       0        21          \xC2\xB0"
+            "C    Flow temperature  02   5B         15 00\n");
+}
+
+TEST(CliDecode, FullJsonHasTheHeaderAndEveryRecordMember) {
+  const CliRun r = Cli({"decode", "--full", "--json", kWater});
+  EXPECT_EQ(r.status, kAllDecoded);
+  EXPECT_EQ(r.out,
+            "{\"ok\":true,\"errors\":[],\"header\":{\"c\":\"08\",\"address\":5,\"ci\":\"72\","
+            "\"id\":\"12345678\",\"manufacturer\":\"ABC\",\"version\":1,\"medium_code\":\"07\","
+            "\"medium\":\"Water\",\"access_number\":42,\"status\":\"00\",\"status_bits\":[],"
+            "\"signature\":\"0000\",\"offset\":6,\"length\":13},\"records\":[{\"number\":1,"
+            "\"function\":\"Instantaneous value\",\"storage\":0,\"tariff\":0,\"subunit\":0,"
+            "\"value\":\"305419.896\",\"unit\":\"m^3\",\"quantity\":\"Volume\",\"dif\":\"04\","
+            "\"vif\":\"13\",\"vife\":\"\",\"data\":\"78 56 34 12\",\"offset\":19,\"length\":6},"
+            "{\"number\":2,\"function\":\"Instantaneous value\",\"storage\":0,\"tariff\":0,"
+            "\"subunit\":0,\"value\":\"21\",\"unit\":\"\\u00b0C\",\"quantity\":\"Flow "
+            "temperature\",\"dif\":\"02\",\"vif\":\"5B\",\"vife\":\"\",\"data\":\"15 00\","
+            "\"offset\":25,\"length\":4}]}\n");
+}
+
+TEST(CliDecode, FullFailedChecksAndSeveralTelegrams) {
+  std::string bad = kWater;
+  bad.replace(bad.size() - 5, 2, "A8");  // checksum
+  CliRun r = Cli({"decode", "--full", "--json", "-"}, std::string(kWater) + "\n" + bad + "\n");
+  EXPECT_EQ(r.status, kCheckFailed);
+  const size_t first_end = r.out.find('\n');
+  ASSERT_NE(first_end, std::string::npos);
+  EXPECT_EQ(r.out.rfind("{\"ok\":true,", 0), 0u);
+  EXPECT_EQ(r.out.substr(first_end + 1),
+            "{\"ok\":false,\"errors\":[\"Wrong CRC\"],\"header\":null,\"records\":[]}\n");
+  r = Cli({"decode", "--full", bad});
+  EXPECT_EQ(r.status, kCheckFailed);
+  EXPECT_EQ(r.out, "Wrong CRC\nNot decoded\n");
+}
+
+TEST(CliDecode, JsonEscapesControlCharactersAsBefore) {
+  // Plain-text unit 08 0C 5C 22: backspace and form feed as \u00XX, backslash and quote.
+  const char* t =
+      "68 17 17 68 08 05 72 78 56 34 12 43 04 01 07 2A 00 00 00 01 7C 04 08 0C 5C 22 07 26 16";
+  const CliRun r = Cli({"decode", "--json", t});
+  EXPECT_EQ(r.status, kAllDecoded) << r.out;
+  EXPECT_NE(r.out.find("\"unit\":\"\\u0008\\u000c\\\\\\\"\""), std::string::npos) << r.out;
+}
+
 struct UnusableRow {
   const char* name;
   std::vector<std::string> args;
@@ -162,6 +221,77 @@ const UnusableRow kUnusableRows[] = {
 };
 INSTANTIATE_TEST_SUITE_P(Cli, CliUnusableRows, ::testing::ValuesIn(kUnusableRows),
                          [](const auto& info) { return std::string(info.param.name); });
+
+// Input that cannot be read: one line on standard error naming the file and the system's
+// reason, exit status 2, nothing on standard output; the same with --json.
+struct UnreadableRow {
+  const char* name;
+  std::string path;
+  const char* reason;
+};
+class CliUnreadableRows : public ::testing::TestWithParam<UnreadableRow> {};
+TEST_P(CliUnreadableRows, OneLineWithFileAndReason) {
+  const UnreadableRow& u = GetParam();
+  for (const bool json : {false, true}) {
+    SCOPED_TRACE(json ? "--json" : "text");
+    std::vector<std::string> args = {"decode"};
+    if (json) args.push_back("--json");
+    args.insert(args.end(), {"-f", u.path});
+    const CliRun r = Cli(args);
+    EXPECT_EQ(r.status, kUnusableInput);
+    EXPECT_EQ(r.out, "");
+    EXPECT_EQ(r.err, "orvio-cli: cannot read \"" + u.path + "\": " + u.reason + "\n");
+  }
+}
+const UnreadableRow kUnreadableRows[] = {
+    {"Folder", std::filesystem::temp_directory_path().string(), "Is a directory"},
+    {"MissingFile", "/nonexistent/orvio/telegrams.txt", "No such file or directory"},
+    // Opens, but reading at offset 0 fails: a read error after a successful open.
+    {"ReadError", "/proc/self/mem", "Input/output error"},
+};
+INSTANTIATE_TEST_SUITE_P(Cli, CliUnreadableRows, ::testing::ValuesIn(kUnreadableRows),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+TEST(CliDecode, FileWithoutReadPermission) {
+  if (::geteuid() == 0) GTEST_SKIP() << "root reads every file";
+  const auto path = std::filesystem::temp_directory_path() / "orvio_cli_unreadable.txt";
+  {
+    std::ofstream f(path);
+    f << kWater << "\n";
+  }
+  std::filesystem::permissions(path, std::filesystem::perms::none);
+  const CliRun r = Cli({"decode", "-f", path.string()});
+  std::filesystem::remove(path);
+  EXPECT_EQ(r.status, kUnusableInput);
+  EXPECT_EQ(r.err, "orvio-cli: cannot read \"" + path.string() + "\": Permission denied\n");
+}
+
+#ifdef ORVIO_CLI_EXE
+// The program itself, as a user runs it, through the shell: exit status and both outputs.
+CliRun Program(const std::string& arguments) {
+  const std::string command = std::string(ORVIO_CLI_EXE) + " " + arguments + " 2>&1";
+  CliRun run{-1, "", ""};
+  FILE* p = ::popen(command.c_str(), "r");
+  if (!p) return run;
+  char buffer[256];
+  while (std::fgets(buffer, sizeof buffer, p)) run.out += buffer;
+  const int status = ::pclose(p);
+  if (WIFEXITED(status)) run.status = WEXITSTATUS(status);
+  return run;
+}
+
+TEST(CliProgram, FolderEndsWithStatusTwoNotAnAbort) {
+  const std::string folder = std::filesystem::temp_directory_path().string();
+  for (const char* options : {"decode -f ", "decode --json -f "}) {
+    const CliRun r = Program(options + folder);
+    EXPECT_EQ(r.status, kUnusableInput) << options;
+    EXPECT_EQ(r.out, "orvio-cli: cannot read \"" + folder + "\": Is a directory\n");
+  }
+  const CliRun r = Program("decode < " + folder);
+  EXPECT_EQ(r.status, kUnusableInput);
+  EXPECT_EQ(r.out, "orvio-cli: cannot read standard input: Is a directory\n");
+}
+#endif
 
 TEST(CliDecode, Help) {
   const CliRun r = Cli({"decode", "--help"});

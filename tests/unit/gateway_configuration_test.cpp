@@ -122,41 +122,6 @@ TEST(GatewayConfiguration, TimeoutRegisters) {
   }
 }
 
-TEST(GatewayConfiguration, DateTimeBytes) {
-  struct Row {
-    const char* name;
-    LocalDateTime t;
-    ByteString bytes;
-  };
-  const std::vector<Row> rows = {
-      {"Sunday 2026-12-06 21:30:05",
-       {2026, 12, 6, 21, 30, 5},
-       Bytes({0x05, 0x1E, 0x15, 0x07, 0x06, 0x0C, 0x1A, 0x00})},
-      {"Monday 2024-01-01 00:00:00",
-       {2024, 1, 1, 0, 0, 0},
-       Bytes({0x00, 0x00, 0x00, 0x01, 0x01, 0x01, 0x18, 0x00})},
-      {"leap day 2024-02-29 is a Thursday",
-       {2024, 2, 29, 23, 59, 59},
-       Bytes({0x3B, 0x3B, 0x17, 0x04, 0x1D, 0x02, 0x18, 0x00})},
-      {"Thursday 2099-12-31",
-       {2099, 12, 31, 12, 0, 0},
-       Bytes({0x00, 0x00, 0x0C, 0x04, 0x1F, 0x0C, 0x63, 0x00})},
-      {"year 2000 is not above 2000: low byte",
-       {2000, 1, 1, 0, 0, 0},
-       Bytes({0x00, 0x00, 0x00, 0x06, 0x01, 0x01, 0xD0, 0x00})},
-  };
-  for (const auto& row : rows) {
-    SCOPED_TRACE(row.name);
-    EXPECT_EQ(HexText(DateTimeBytes(row.t)), HexText(row.bytes));
-  }
-  const auto r = DateTimeRequest({2026, 12, 6, 21, 30, 5});
-  EXPECT_EQ(r.kind, RequestKind::kWriteDateTime);
-  EXPECT_EQ(FunctionCode(r.kind), 0x10);
-  EXPECT_EQ(r.reg, 16);
-  EXPECT_EQ(r.count, 4);
-  EXPECT_EQ(r.data.size(), 8u);
-}
-
 TEST(GatewayConfiguration, NewModbusAddress) {
   struct Row {
     const char* name;

@@ -1,5 +1,6 @@
 // Real telegrams of many meters, judged against an independent decoder's normalised reading
-// (meters/NAME.norm.xml), and broken telegrams that must fail cleanly.
+// (meters/NAME.norm.xml), and broken telegrams that must fail cleanly with the outcome listed
+// for each in malformed/expected.txt.
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -9,64 +10,26 @@
 #include <map>
 #include <optional>
 #include <set>
+#include <sstream>
 #include <string>
 #include <vector>
 
 #include "core/bytes.h"
 #include "core/mbus/number_format.h"
 #include "core/mbus/telegram.h"
+#include "mbus_corpus_files.h"
 
 namespace orvio {
 namespace {
 
 namespace fs = std::filesystem;
 
-const fs::path kCorpus = fs::path(ORVIO_TESTDATA) / "mbus-telegrams";
-
-std::string ReadFile(const fs::path& p) {
-  std::ifstream in(p, std::ios::binary);
-  return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-}
-
-std::vector<fs::path> Files(const fs::path& dir, const std::string& suffix) {
-  std::vector<fs::path> out;
-  for (const auto& e : fs::directory_iterator(dir)) {
-    const std::string name = e.path().filename().string();
-    if (name.size() > suffix.size() && name.ends_with(suffix)) out.push_back(e.path());
-  }
-  std::sort(out.begin(), out.end());
-  return out;
-}
-
-// Just enough XML: the text of the first <tag>...</tag> inside `block`.
-std::optional<std::string> Tag(const std::string& block, const std::string& tag) {
-  const std::string open = "<" + tag + ">", close = "</" + tag + ">";
-  const size_t a = block.find(open);
-  if (a == std::string::npos) return std::nullopt;
-  const size_t b = block.find(close, a);
-  if (b == std::string::npos) return std::nullopt;
-  return block.substr(a + open.size(), b - a - open.size());
-}
-
-std::vector<std::string> Blocks(const std::string& xml, const std::string& tag) {
-  std::vector<std::string> out;
-  const std::string open = "<" + tag, close = "</" + tag + ">";
-  for (size_t a = xml.find(open); a != std::string::npos; a = xml.find(open, a + 1)) {
-    const size_t b = xml.find(close, a);
-    if (b == std::string::npos) break;
-    out.push_back(xml.substr(a, b - a));
-  }
-  return out;
-}
-
-// The files mix encodings of the degree sign; compare without bytes above 7Fh.
-std::string Ascii(const std::string& s) {
-  std::string out;
-  for (unsigned char c : s) {
-    if (c < 0x80) out += static_cast<char>(c);
-  }
-  return out;
-}
+using test::Ascii;
+using test::Blocks;
+using test::Files;
+using test::kCorpus;
+using test::ReadFile;
+using test::Tag;
 
 std::string StripLeadingZeros(const std::string& s) {
   const size_t i = s.find_first_not_of('0');
@@ -186,17 +149,72 @@ TEST(MbusCorpus, MetersDecodeAndAgreeWithTheNormalisedReading) {
   std::printf("compared %d records numerically\n", compared_records);
 }
 
+// One expected outcome per broken telegram, from malformed/expected.txt: "NAME.hex;decoded or
+// failed;record rows;first line after the Respond line" ('#' starts a comment line).
+struct MalformedOutcome {
+  std::string outcome;
+  size_t records = 0;
+  std::string reason;
+};
+
+std::map<std::string, MalformedOutcome> ReadMalformedOutcomes(const fs::path& path) {
+  std::map<std::string, MalformedOutcome> out;
+  std::istringstream lines(ReadFile(path));
+  std::string line;
+  int number = 0;
+  while (std::getline(lines, line)) {
+    ++number;
+    if (!line.empty() && line.back() == '\r') line.pop_back();
+    if (line.empty() || line[0] == '#') continue;
+    std::vector<std::string> fields;
+    size_t start = 0;
+    for (int i = 0; i < 3; ++i) {
+      const size_t semicolon = line.find(';', start);
+      if (semicolon == std::string::npos) break;
+      fields.push_back(line.substr(start, semicolon - start));
+      start = semicolon + 1;
+    }
+    fields.push_back(line.substr(start));
+    EXPECT_EQ(fields.size(), 4u) << path << " line " << number << ": " << line;
+    if (fields.size() != 4u) continue;
+    EXPECT_TRUE(fields[1] == "decoded" || fields[1] == "failed") << "line " << number;
+    EXPECT_FALSE(fields[2].empty() ||
+                 fields[2].find_first_not_of("0123456789") != std::string::npos)
+        << "line " << number;
+    const bool added =
+        out.emplace(fields[0], MalformedOutcome{fields[1], std::stoul("0" + fields[2]), fields[3]})
+            .second;
+    EXPECT_TRUE(added) << "second entry for " << fields[0];
+  }
+  return out;
+}
+
 TEST(MbusCorpus, MalformedTelegramsFailCleanlyOrGiveAPartialTable) {
   const auto files = Files(kCorpus / "malformed", ".hex");
   ASSERT_GE(files.size(), 20u);
+  auto expected = ReadMalformedOutcomes(kCorpus / "malformed" / "expected.txt");
   for (const fs::path& path : files) {
-    SCOPED_TRACE(path.filename().string());
+    const std::string name = path.filename().string();
+    SCOPED_TRACE(name);
     const std::string text = ReadFile(path);
     // A file that is not even hex goes in as its raw bytes.
     const ByteString telegram = ParseHexBytes(text).value_or(text);
     const TelegramDecode d = DecodeTelegram(telegram);
     ASSERT_FALSE(d.trace.empty());
     EXPECT_EQ(d.trace[0].rfind("Respond: ", 0), 0u);
+
+    const std::string outcome = d.ok ? "decoded" : "failed";
+    const std::string reason = d.trace.size() > 1 ? d.trace[1] : "";
+    const auto entry = expected.find(name);
+    if (entry == expected.end()) {
+      ADD_FAILURE() << "no expected outcome; the decoder gives: " << name << ";" << outcome << ";"
+                    << d.records.size() << ";" << reason;
+    } else {
+      EXPECT_EQ(outcome, entry->second.outcome);
+      EXPECT_EQ(d.records.size(), entry->second.records);
+      EXPECT_EQ(reason, entry->second.reason);
+      expected.erase(entry);
+    }
     if (d.ok) {
       EXPECT_TRUE(d.decoded);
       for (const RecordRow& r : d.records) {
@@ -208,6 +226,8 @@ TEST(MbusCorpus, MalformedTelegramsFailCleanlyOrGiveAPartialTable) {
       if (telegram.size() >= 8) EXPECT_GE(d.trace.size(), 2u) << "failure without a reason";
     }
   }
+  for (const auto& [name, outcome] : expected)
+    ADD_FAILURE() << "expected outcome without a file: " << name;
 }
 
 }  // namespace

@@ -73,7 +73,45 @@ TEST(MbusTelegram, SoundFrameTooShortForTheHeader) {
   const TelegramDecode d = DecodeTelegram(Hex("68 03 03 68 08 01 70 79 16"));
   EXPECT_FALSE(d.ok);
   EXPECT_FALSE(d.decoded);
-  EXPECT_EQ(d.trace.back(), "Telegram too short for the fixed header");
+  EXPECT_EQ(d.trace.back(), "Unexpected error in the telegram...");
+}
+
+// Sound frames cut after ever more header bytes: until the status byte (16) lies before the
+// checksum the header cannot be read, which is an error in the telegram with no table row;
+// from 19 bytes on the header decodes even without a data block.
+TEST(MbusTelegram, HeaderNeedsItsBytesUpToTheStatus) {
+  const std::string body = "53 FE 51 07 79 04 03 02 01 24 40 01 04 00 00";
+  for (size_t body_bytes = 2; body_bytes <= 15; ++body_bytes) {
+    const ByteString t = test::LongFrame(body.substr(0, body_bytes * 3 - 1));
+    SCOPED_TRACE(TraceHex(t));
+    const TelegramDecode d = DecodeTelegram(t);
+    ASSERT_EQ(t.size(), body_bytes + 6);
+    if (t.size() < 19) {
+      EXPECT_FALSE(d.ok);
+      EXPECT_FALSE(d.decoded);
+      EXPECT_EQ(d.trace, (std::vector<std::string>{"Respond: " + TraceHex(t),
+                                                   "Unexpected error in the telegram..."}));
+      EXPECT_TRUE(d.records.empty());
+    } else {
+      EXPECT_TRUE(d.ok);
+      EXPECT_TRUE(d.decoded);
+      EXPECT_EQ(d.trace.size(), 1u);
+      EXPECT_EQ(d.summary, (MeterSummary{"03047907", "254", "@HB", "", "", "Unknown", "04", ""}));
+      EXPECT_TRUE(d.records.empty());
+    }
+  }
+}
+
+TEST(MbusTelegram, HeaderWithoutDataBlock) {
+  const TelegramDecode d =
+      DecodeTelegram(Hex("68 0D 0D 68 53 FE 51 07 79 04 03 02 01 24 40 01 04 95 16"));
+  ASSERT_TRUE(d.ok);
+  EXPECT_EQ(d.header.id, "03047907");
+  EXPECT_EQ(d.header.address, 254);
+  EXPECT_EQ(d.header.manufacturer, "@HB");
+  EXPECT_EQ(d.header.status, "04");
+  EXPECT_TRUE(d.records.empty());
+  EXPECT_EQ(d.value, "");
 }
 
 TEST(MbusTelegram, FixedHeader) {

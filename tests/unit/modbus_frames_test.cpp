@@ -1,6 +1,7 @@
 // Request frames of every kind, RTU and TCP, and their trace lines.
 #include <gtest/gtest.h>
 
+#include <ctime>
 #include <functional>
 
 #include "core/modbus/frames.h"
@@ -122,6 +123,42 @@ TEST(ClockFieldsFromTm, SundayIsSevenAndMonthsCountFromOne) {
   EXPECT_EQ(TraceHex(WriteDateTimePdu(0, c).substr(6)), "05 06 07 07 09 01 19 00 ");
   t.tm_wday = 1;  // Monday
   EXPECT_EQ(ClockFieldsFromTm(t).dayOfWeek, 1);
+}
+
+// The eight clock bytes after function, register, count and byte count, from a calendar date
+// whose day of week the C library works out.
+TEST(WriteDateTimePdu, ClockBytes) {
+  struct Row {
+    const char* name;
+    int year, month, day, hour, minute, second;
+    const char* bytes;
+  };
+  const Row rows[] = {
+      {"Sunday 2026-12-06 21:30:05", 2026, 12, 6, 21, 30, 5, "05 1E 15 07 06 0C 1A 00 "},
+      {"Monday 2024-01-01 00:00:00", 2024, 1, 1, 0, 0, 0, "00 00 00 01 01 01 18 00 "},
+      {"leap day 2024-02-29 is a Thursday", 2024, 2, 29, 23, 59, 59, "3B 3B 17 04 1D 02 18 00 "},
+      {"Thursday 2099-12-31", 2099, 12, 31, 12, 0, 0, "00 00 0C 04 1F 0C 63 00 "},
+      {"2001 is the first year counted from 2000", 2001, 1, 1, 0, 0, 0, "00 00 00 01 01 01 01 00 "},
+      // Not above 2000: the low byte of the year (2000 = 07D0h, 1999 = 07CFh).
+      {"Saturday 2000-01-01", 2000, 1, 1, 0, 0, 0, "00 00 00 06 01 01 D0 00 "},
+      {"Friday 1999-12-31", 1999, 12, 31, 23, 59, 58, "3A 3B 17 05 1F 0C CF 00 "},
+      {"Thursday 1970-01-01", 1970, 1, 1, 0, 0, 0, "00 00 00 04 01 01 B2 00 "},
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.name);
+    std::tm t{};
+    t.tm_year = row.year - 1900;
+    t.tm_mon = row.month - 1;
+    t.tm_mday = row.day;
+    t.tm_hour = row.hour;
+    t.tm_min = row.minute;
+    t.tm_sec = row.second;
+    const std::time_t at = ::timegm(&t);  // also fills in the day of week
+    ASSERT_NE(at, static_cast<std::time_t>(-1));
+    const ByteString pdu = WriteDateTimePdu(16, ClockFieldsFromTm(t));
+    EXPECT_EQ(TraceHex(pdu.substr(0, 6)), "10 00 10 00 04 08 ");
+    EXPECT_EQ(TraceHex(pdu.substr(6)), row.bytes);
+  }
 }
 
 struct SentRow {

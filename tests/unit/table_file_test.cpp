@@ -306,15 +306,56 @@ TEST(LoadMbusTable, FullTableOf250RowsRoundTrips) {
   EXPECT_EQ(Contents(loaded), Contents(saved));
 }
 
-TEST(LoadMbusTable, MoreLinesThan250RowsAreAllLoaded) {
+// Lines "<i>;<i>;" for i in [from, to).
+std::vector<std::string> NumberLines(int from, int to) {
   std::vector<std::string> lines;
-  for (int i = 0; i < 300; ++i) lines.push_back(std::to_string(i) + ";" + std::to_string(i) + ";");
-  MemoryGrid loaded = MbusTable();
-  LoadMbusTable(loaded, lines);
-  EXPECT_EQ(loaded.RowCount(), 302);
-  EXPECT_EQ(loaded.Cell(0, 300), "299");
-  EXPECT_EQ(loaded.Cell(0, 301), "");
+  for (int i = from; i < to; ++i) lines.push_back(std::to_string(i) + ";" + std::to_string(i) + ";");
+  return lines;
 }
+
+std::vector<std::string> Joined(std::vector<std::string> a, const std::vector<std::string>& b) {
+  a.insert(a.end(), b.begin(), b.end());
+  return a;
+}
+
+struct CapRow {
+  const char* name;
+  std::vector<std::string> lines;
+  bool tooMuch;
+  int rows;
+  std::size_t linesRead;
+};
+
+const std::string kMbusHeaderLine = "ID ;Addr ;Mfr ;Value ;Unit ;Medium ;Status ;Time ;";
+
+const CapRow kLoadCapRows[] = {
+    {"many_more_lines_than_rows", NumberLines(0, 100000), true, 250, 249},
+    {"one_meter_too_many", NumberLines(0, 249), true, 250, 249},
+    {"just_full", NumberLines(0, 248), false, 250, 248},
+    {"header_line_is_not_a_meter", Joined({kMbusHeaderLine}, NumberLines(0, 248)), false, 250, 249},
+    {"empty_lines_after_a_full_table",
+     Joined(NumberLines(0, 248), std::vector<std::string>(5000, ";;;;;;;;")), false, 250, 248},
+    {"ninth_field_beyond_the_rows",
+     Joined(NumberLines(0, 248), {";;", "1;2;3;4;5;6;7;8;9;"}), true, 250, 250},
+    {"meter_after_empty_rows_beyond_the_rows",
+     Joined(Joined(NumberLines(0, 3), std::vector<std::string>(400, "")), {"x;"}), true, 5, 404},
+};
+
+class LoadCap : public ::testing::TestWithParam<CapRow> {};
+
+TEST_P(LoadCap, TheTableNeverGrowsBeyondItsRows) {
+  MemoryGrid loaded = MbusTable();
+  std::size_t linesRead = 0;
+  EXPECT_EQ(LoadMbusTable(loaded, GetParam().lines, &linesRead), GetParam().tooMuch);
+  EXPECT_EQ(loaded.RowCount(), GetParam().rows);
+  EXPECT_EQ(linesRead, GetParam().linesRead);
+  EXPECT_EQ(loaded.Cell(0, 1), "0");
+  for (int c = 0; c < 8; ++c) EXPECT_EQ(loaded.Cell(c, loaded.RowCount() - 1), "");
+  if (GetParam().rows == 250) EXPECT_EQ(loaded.Cell(1, 248), "247");
+}
+
+INSTANTIATE_TEST_SUITE_P(Rows, LoadCap, ::testing::ValuesIn(kLoadCapRows),
+                         [](const auto& info) { return std::string(info.param.name); });
 
 TEST(LoadMbusTable, FileWithoutHeaderStartsInRowOne) {
   MemoryGrid loaded = MbusTable();
@@ -406,6 +447,31 @@ TEST_P(ImportTable, Rows) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Rows, ImportTable, ::testing::ValuesIn(kImportRows),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+const CapRow kImportCapRows[] = {
+    {"many_more_lines_than_rows", Joined({"h;"}, NumberLines(0, 100000)), true, 251, 252},
+    {"one_device_too_many", Joined({"h;"}, NumberLines(0, 251)), true, 251, 252},
+    {"just_full", Joined({"h;"}, NumberLines(0, 250)), false, 251, 251},
+    {"exported_full_table_with_its_open_row",
+     Joined(Joined({"h;"}, NumberLines(0, 250)), {";;;;;;;;;;;;;;;", ""}), false, 251, 251},
+    {"device_after_empty_lines_beyond_the_rows",
+     Joined(Joined({"h;"}, NumberLines(0, 250)), {";;", "", "x;"}), true, 251, 254},
+};
+
+class ImportCap : public ::testing::TestWithParam<CapRow> {};
+
+TEST_P(ImportCap, TheTableNeverGrowsBeyondItsRows) {
+  MemoryGrid devices = DeviceTable();
+  std::size_t linesRead = 0;
+  EXPECT_EQ(ImportDeviceTable(devices, GetParam().lines, &linesRead), GetParam().tooMuch);
+  EXPECT_EQ(devices.RowCount(), GetParam().rows);
+  EXPECT_EQ(linesRead, GetParam().linesRead);
+  EXPECT_EQ(devices.Cell(0, 1), "0");
+  EXPECT_EQ(devices.Cell(1, 250), "249");
+}
+
+INSTANTIATE_TEST_SUITE_P(Rows, ImportCap, ::testing::ValuesIn(kImportCapRows),
                          [](const auto& info) { return std::string(info.param.name); });
 
 TEST(ReadDeviceLineFields, StopsAfterFourFields) {

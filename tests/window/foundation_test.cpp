@@ -1,18 +1,28 @@
 // Start-up, settings, shutdown, the serial and TCP links, filters and check-box couplings of the
 // real main window.
 #include <fcntl.h>
+#include <netinet/in.h>
 #include <pty.h>
+#include <sys/file.h>
+#include <sys/socket.h>
 #include <termios.h>
 #include <unistd.h>
 
+#include <QDateTime>
 #include <QDir>
 #include <QFile>
+#include <QLocale>
+#include <QPlainTextEdit>
 #include <QProcess>
 #include <QScrollBar>
+#include <QSerialPort>
+#include <QSocketNotifier>
 #include <QTcpServer>
 #include <QTcpSocket>
+#include <QTime>
 #include <QtTest/QTest>
 
+#include "core/link/port_lock.h"
 #include "harness.h"
 
 namespace orvio::test {
@@ -194,6 +204,64 @@ TEST_F(StartupTest, SigtermClosesTheWindowAndSavesSettings) {
   EXPECT_TRUE(ini.contains("EthTimeout=50\n"));
 }
 
+// Runs the program itself with `--settings path`, ends it with SIGTERM and returns its standard
+// error; fails the test when it does not end by itself.
+QString SigtermRun(const QString& settingsPath) {
+  QProcess p;
+  QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+  env.insert("QT_QPA_PLATFORM", "offscreen");
+  p.setProcessEnvironment(env);
+  p.start(ORVIO_EXE, {"--settings", settingsPath});
+  if (!p.waitForStarted(10000)) return "not started";
+  QThread::msleep(1500);  // the window is up and the handler installed
+  ::kill(static_cast<pid_t>(p.processId()), SIGTERM);
+  const bool ended = p.waitForFinished(15000);
+  if (!ended) {
+    p.kill();
+    p.waitForFinished(5000);
+  }
+  EXPECT_TRUE(ended) << "still running after SIGTERM";
+  EXPECT_EQ(p.exitStatus(), QProcess::NormalExit);
+  return QString::fromLocal8Bit(p.readAllStandardError());
+}
+
+TEST_F(StartupTest, SigtermWithUnwritableSettingsEndsAndTellsStandardError) {
+  // Below a regular file nothing can be created, by root neither.
+  const QString plain = dir.path() + "/plain";
+  {
+    QFile f(plain);
+    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+    f.write("[TCP]\nIP=10.1.2.3\n");
+  }
+  const QString settings = plain + "/orvio.ini";
+  const QString err = SigtermRun(settings);
+  EXPECT_TRUE(err.contains("Settings will not be saved, no write permission")) << err.toStdString();
+  EXPECT_TRUE(err.contains(settings)) << err.toStdString();
+  EXPECT_TRUE(err.contains("Not a directory")) << err.toStdString();
+  EXPECT_EQ(ReadFile(plain), "[TCP]\nIP=10.1.2.3\n");
+  EXPECT_EQ(QDir(dir.path()).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot),
+            QStringList{"plain"});
+
+  // A read-only folder holding the old file (permissions bind everyone but root).
+  if (::geteuid() != 0) {
+    const QString folder = dir.path() + "/locked";
+    ASSERT_TRUE(QDir().mkdir(folder));
+    const QString ini = folder + "/orvio.ini";
+    {
+      QFile f(ini);
+      ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+      f.write("[TCP]\nIP=10.1.2.3\n");
+    }
+    QFile::setPermissions(folder, QFile::ReadOwner | QFile::ExeOwner);
+    const QString lockedErr = SigtermRun(ini);
+    QFile::setPermissions(folder, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+    EXPECT_TRUE(lockedErr.contains("Settings will not be saved")) << lockedErr.toStdString();
+    EXPECT_EQ(ReadFile(ini), "[TCP]\nIP=10.1.2.3\n");
+    EXPECT_EQ(QDir(folder).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot),
+              QStringList{"orvio.ini"});
+  }
+}
+
 TEST_F(StartupTest, LanguageEnglishRewritesTheSameHeaders) {
   MakeForm();
   form->gridLoops->SetCellText(0, 0, "changed");
@@ -227,6 +295,59 @@ TEST_F(StartupTest, AboutIsOneBoxAndTheManualIsOpenedFromTheProgramFolder) {
   ASSERT_EQ(openedDocuments.size(), 1u);
   EXPECT_TRUE(openedDocuments[0].endsWith("/UsrMan.pdf"));
   EXPECT_TRUE(boxes.empty());
+}
+
+// Title bars show the captions exactly: the platform appends the application's display name to
+// every window title once one is set, so the program must not set one.
+TEST_F(StartupTest, TitlesAreExactlyTheCaptions) {
+  MakeForm();
+  EXPECT_EQ(form->windowTitle(), "   M-bus/modbus configuration of VORTELA device type ZELK");
+  EXPECT_EQ(form->FAbout->windowTitle(), "Orvio -> About");
+  const QString name = QCoreApplication::applicationName();
+  EXPECT_EQ(name, "Orvio");
+  // An unset display name follows the application name; a set one would stay.
+  QCoreApplication::setApplicationName("orvio-title-probe");
+  const QString display = QGuiApplication::applicationDisplayName();
+  QCoreApplication::setApplicationName(name);
+  EXPECT_EQ(display, "orvio-title-probe") << "a display name is set and ends up in title bars";
+}
+
+TEST(TimeOfDay, LocaleFormatsLoseOnlyTheirZone) {
+  const struct {
+    const char* format;
+    const char* expected;
+  } rows[] = {
+      {"HH:mm:ss t", "HH:mm:ss"},
+      {"h:mm:ss AP t", "h:mm:ss AP"},
+      {"h:mm:ss AP, t", "h:mm:ss AP"},
+      {"H:mm:ss (t)", "H:mm:ss"},
+      {"Bh:mm:ss [t]", "Bh:mm:ss"},
+      {"t HH:mm:ss", "HH:mm:ss"},
+      {"t APh:mm:ss", "APh:mm:ss"},
+      {"H:mm:ss 'ch'. t", "H:mm:ss 'ch'."},
+      {"H 'h' mm 'min' ss 's' t", "H 'h' mm 'min' ss 's'"},
+      {"'Klock' H.mm:ss (t)", "'Klock' H.mm:ss"},
+      {"HH:mm:ss tttt", "HH:mm:ss"},
+      {"'at' HH:mm:ss", "'at' HH:mm:ss"},  // quoted t stays
+      {"HH:mm:ss", "HH:mm:ss"},
+  };
+  for (const auto& row : rows)
+    EXPECT_EQ(TimeFormatWithoutZone(row.format), row.expected) << row.format;
+
+  // Every locale Qt knows: seconds stay, the zone's name goes.
+  const QString zone = QDateTime::currentDateTime().timeZoneAbbreviation();
+  ASSERT_FALSE(zone.isEmpty());
+  int checked = 0;
+  for (const QLocale& l :
+       QLocale::matchingLocales(QLocale::AnyLanguage, QLocale::AnyScript, QLocale::AnyTerritory)) {
+    const QString format = TimeFormatWithoutZone(l.timeFormat(QLocale::LongFormat));
+    const QString text = l.toString(QTime(13, 4, 5), format);
+    EXPECT_TRUE(format.contains('s')) << l.name().toStdString();
+    EXPECT_FALSE(text.contains(zone)) << l.name().toStdString() << ": " << text.toStdString();
+    EXPECT_FALSE(text.endsWith(' ') || text.startsWith(' ')) << l.name().toStdString();
+    ++checked;
+  }
+  EXPECT_GT(checked, 100);
 }
 
 TEST(AboutLogo, GarbageIsNotAPicture) {
@@ -428,6 +549,137 @@ TEST_F(SerialTest, APortThatVanishesIsReportedOnceAndClosed) {
   EXPECT_EQ(form->Butt_open_port2->text(), "Connect to port");
 }
 
+// Empties the port's input after the port reported data and before it is read (as a purge on the
+// way does), leaving `errnoLeft` behind as an earlier call would.
+class PurgeBeforeRead : public QObject {
+ public:
+  PurgeBeforeRead(int slave, int errnoLeft) : slave_(slave), errno_(errnoLeft) {}
+  int fired = 0;
+
+  bool eventFilter(QObject* watched, QEvent* event) override {
+    auto* notifier = qobject_cast<QSocketNotifier*>(watched);
+    if (fired == 0 && event->type() == QEvent::SockAct && notifier &&
+        notifier->type() == QSocketNotifier::Read && qobject_cast<QSerialPort*>(notifier->parent())) {
+      ++fired;
+      tcflush(slave_, TCIFLUSH);
+      errno = errno_;
+    }
+    return false;
+  }
+
+ private:
+  int slave_;
+  int errno_;
+};
+
+TEST_F(SerialTest, InputPurgedBeforeItIsReadLeavesThePortOpenAndReceiving) {
+  for (int errnoLeft : {ENOTTY, EAGAIN, EIO, 0}) {
+    SCOPED_TRACE(errnoLeft);
+    Pty pty;
+    boxes.clear();
+    MakeForm();
+    OpenSerial(pty.path);
+    PurgeBeforeRead purge(pty.slave, errnoLeft);
+    qApp->installEventFilter(&purge);
+    pty.Write("\x01\x02");
+    const bool fired = WaitFor([&] { return purge.fired == 1; });
+    Pump(50);
+    qApp->removeEventFilter(&purge);
+    ASSERT_TRUE(fired);
+    EXPECT_TRUE(boxes.empty()) << boxes[0].text.toStdString();
+    EXPECT_TRUE(form->link.SerialOpen);
+    EXPECT_TRUE(form->Comm2->IsOpen());
+    // Reception goes on.
+    form->link.SerialRxBuffer.clear();
+    pty.Write("\x03\x04");
+    EXPECT_TRUE(WaitFor([&] { return form->link.SerialRxBuffer.size() >= 2; }, 5000));
+    EXPECT_EQ(form->link.SerialRxBuffer, "\x03\x04");
+    form->close();
+    form.reset();
+  }
+}
+
+// Other programs' locks on a port: flock on the device and UUCP lock files, here in a folder of
+// the test's own.
+class SerialLockTest : public WindowTest {
+ protected:
+  QTemporaryDir lockDir;
+
+  void MakeLockingForm() {
+    MakeForm();
+    form->Comm2->SetLockDirectories({lockDir.path()});
+  }
+  QString LockFile(const QString& device) {
+    return lockDir.path() + "/" + QString::fromStdString(PortLockName(device.toStdString()));
+  }
+  void WriteLock(const QString& path, const std::string& text) {
+    QFile f(path);
+    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+    f.write(text.data(), static_cast<qint64>(text.size()));
+  }
+  // Presses "Connect to port"; true when the port opened, else the in-use box was shown.
+  bool TryOpen(const QString& device) {
+    boxes.clear();
+    form->Combo_com2_name->setCurrentText(device);
+    form->ToggleSerialPort();
+    if (form->link.SerialOpen) return true;
+    EXPECT_TRUE(HasBox("Connect to port", "This serial port is already in use!"));
+    EXPECT_EQ(form->Panel(1), device + " is closed");
+    return false;
+  }
+};
+
+TEST_F(SerialLockTest, AFlockOnTheDeviceMeansInUseAndOrvioTakesOneWhileOpen) {
+  Pty pty;
+  MakeLockingForm();
+  const QByteArray path = QFile::encodeName(pty.path);
+  const int other = ::open(path.constData(), O_RDWR | O_NOCTTY | O_NONBLOCK);
+  ASSERT_GE(other, 0);
+  ASSERT_EQ(::flock(other, LOCK_EX | LOCK_NB), 0);
+  EXPECT_FALSE(TryOpen(pty.path));
+  ASSERT_EQ(::flock(other, LOCK_UN), 0);
+
+  ASSERT_TRUE(TryOpen(pty.path));
+  EXPECT_NE(::flock(other, LOCK_EX | LOCK_NB), 0) << "Orvio holds no flock on the port";
+  EXPECT_EQ(errno, EWOULDBLOCK);
+  form->ToggleSerialPort();
+  EXPECT_EQ(::flock(other, LOCK_EX | LOCK_NB), 0) << "the flock outlived the close";
+  ::close(other);
+}
+
+TEST_F(SerialLockTest, ALockFileOfARunningProcessMeansInUseAStaleOneDoesNot) {
+  Pty pty;
+  MakeLockingForm();
+  const QString lock = LockFile(pty.path);
+  QProcess holder;
+  holder.start("sleep", {"60"});
+  ASSERT_TRUE(holder.waitForStarted());
+  const long pid = static_cast<long>(holder.processId());
+  // The HDB form and the plain form with the holder's name below.
+  for (const std::string& text : {PortLockText(pid), std::to_string(pid) + "\nminicom\n"}) {
+    WriteLock(lock, text);
+    EXPECT_FALSE(TryOpen(pty.path)) << text;
+    EXPECT_TRUE(QFile::exists(lock)) << "another program's lock was removed";
+  }
+  holder.kill();
+  holder.waitForFinished();
+
+  // Its holder is gone: the lock is stale and Orvio takes the port and the lock file.
+  ASSERT_TRUE(TryOpen(pty.path));
+  QFile own(lock);
+  ASSERT_TRUE(own.open(QIODevice::ReadOnly));
+  EXPECT_EQ(PortLockPid(own.readAll().toStdString()), static_cast<long>(::getpid()));
+  own.close();
+  form->ToggleSerialPort();
+  EXPECT_FALSE(QFile::exists(lock)) << "the lock file outlived the close";
+
+  // No lock file at all: Orvio writes its own and removes it again.
+  ASSERT_TRUE(TryOpen(pty.path));
+  EXPECT_TRUE(QFile::exists(lock));
+  form->close();
+  EXPECT_FALSE(QFile::exists(lock));
+}
+
 using TcpTest = WindowTest;
 
 TEST_F(TcpTest, ConnectDisconnectAndTheirLines) {
@@ -436,7 +688,11 @@ TEST_F(TcpTest, ConnectDisconnectAndTheirLines) {
   MakeForm();
   ConnectTcp(server.serverPort());
   EXPECT_TRUE(MemoHas("Trying to connect to remote TCP server..."));
-  EXPECT_TRUE(MemoHasPrefix("Connected TCP/IP, at "));
+  ASSERT_TRUE(MemoHasPrefix("Connected TCP/IP, at "));
+  for (const QString& l : Memo()) {
+    if (l.startsWith("Connected TCP/IP, at "))
+      EXPECT_TRUE(IsTimeOfDay(l.mid(21))) << l.toStdString();
+  }
   EXPECT_EQ(form->Panel(0), "Connected to 127.0.0.1");
   EXPECT_FALSE(form->Butt_connect_xport->isEnabled());
   EXPECT_EQ(form->link.TransactionId, 1000);
@@ -449,7 +705,11 @@ TEST_F(TcpTest, ConnectDisconnectAndTheirLines) {
 
   form->BitBtn24Click();
   ASSERT_TRUE(WaitFor([&] { return !form->link.TcpConnected; }));
-  EXPECT_TRUE(MemoHasPrefix("Disconnected TCP/IP connection at "));
+  ASSERT_TRUE(MemoHasPrefix("Disconnected TCP/IP connection at "));
+  for (const QString& l : Memo()) {
+    if (l.startsWith("Disconnected TCP/IP connection at "))
+      EXPECT_TRUE(IsTimeOfDay(l.mid(34))) << l.toStdString();
+  }
   EXPECT_EQ(form->Panel(0), "Disconnected TCP ");
   EXPECT_TRUE(form->Butt_connect_xport->isEnabled());
   const int lines = static_cast<int>(Memo().size());
@@ -467,6 +727,33 @@ TEST_F(TcpTest, ThePeerClosingRunsTheDisconnectEvent) {
   server.nextPendingConnection()->close();
   ASSERT_TRUE(WaitFor([&] { return !form->link.TcpConnected; }));
   EXPECT_EQ(form->Panel(0), "Disconnected TCP ");
+  EXPECT_FALSE(MemoHasPrefix("Socket error #"));
+}
+
+TEST_F(TcpTest, AResetByThePeerGivesOneSocketErrorLineAndDisconnects) {
+  QTcpServer server;
+  ASSERT_TRUE(server.listen(QHostAddress::LocalHost));
+  MakeForm();
+  ConnectTcp(server.serverPort());
+  ASSERT_TRUE(WaitFor([&] { return server.hasPendingConnections(); }));
+  QTcpSocket* peer = server.nextPendingConnection();
+  // Closing with a zero linger time resets the connection.
+  const linger reset{1, 0};
+  ASSERT_EQ(setsockopt(static_cast<int>(peer->socketDescriptor()), SOL_SOCKET, SO_LINGER, &reset,
+                       sizeof reset),
+            0);
+  peer->abort();
+  ASSERT_TRUE(WaitMemo("Socket error #104"));
+  ASSERT_TRUE(WaitFor([&] { return !form->link.TcpConnected; }));
+  EXPECT_EQ(MemoCount("Socket error #104"), 1);
+  EXPECT_EQ(form->Panel(0), "Disconnected TCP ");
+  EXPECT_TRUE(form->Butt_connect_xport->isEnabled());
+  // The next connection closed in order stays silent.
+  form->MemoClear();
+  ConnectTcp(server.serverPort());
+  ASSERT_TRUE(WaitFor([&] { return server.hasPendingConnections(); }));
+  server.nextPendingConnection()->close();
+  ASSERT_TRUE(WaitFor([&] { return !form->link.TcpConnected; }));
   EXPECT_FALSE(MemoHasPrefix("Socket error #"));
 }
 
@@ -549,6 +836,49 @@ TEST_F(MemoTest, TheViewFollowsNewLinesWhileAtTheEnd) {
   form->MemoAdd(QStringLiteral("one more"));
   Pump(50);
   EXPECT_EQ(bar->value(), 0);
+}
+
+// Whether the memo's last line lies within the height of its view.
+bool LastMemoLineInView(QPlainTextEdit& memo) {
+  QTextCursor end(memo.document());
+  end.movePosition(QTextCursor::End);
+  const QRect line = memo.cursorRect(end);
+  return line.top() >= 0 && line.bottom() <= memo.viewport()->height();
+}
+
+TEST_F(MemoTest, TheViewKeepsFollowingAfterALineWiderThanTheView) {
+  MakeForm();
+  form->show();
+  QPlainTextEdit& memo = *form->Memo_current;
+  QScrollBar* bar = memo.verticalScrollBar();
+  for (int i = 0; i < 100; ++i) form->MemoAdd(QString("line %1").arg(i));
+  Pump(50);
+  ASSERT_FALSE(memo.horizontalScrollBar()->isVisible());
+  ASSERT_TRUE(LastMemoLineInView(memo));
+
+  // The gateway's identification answer is such a line: the horizontal scroll bar comes up.
+  form->MemoAdd("UNMD:" + QString("01 11 ").repeated(200));
+  Pump(50);
+  ASSERT_TRUE(memo.horizontalScrollBar()->isVisible());
+  EXPECT_TRUE(LastMemoLineInView(memo));
+  for (int batch = 0; batch < 3; ++batch) {
+    form->MemoAdd(QString("status line %1").arg(batch));
+    form->MemoAdd(QStringLiteral("Error - ILLEGAL DATA VALUE"));
+    Pump(50);
+    EXPECT_TRUE(LastMemoLineInView(memo)) << batch;
+  }
+
+  // Scrolled away by the user, the view stays put whatever the lines.
+  bar->setValue(10);
+  form->MemoAdd(QString("x").repeated(3000));
+  form->MemoAdd(QStringLiteral("short"));
+  Pump(50);
+  EXPECT_EQ(bar->value(), 10);
+  // Back at the end, it follows again.
+  bar->setValue(bar->maximum());
+  form->MemoAdd(QStringLiteral("followed"));
+  Pump(50);
+  EXPECT_TRUE(LastMemoLineInView(memo));
 }
 
 }  // namespace

@@ -6,6 +6,7 @@
 
 #include <QApplication>
 #include <QElapsedTimer>
+#include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QThread>
 #include <functional>
@@ -44,6 +45,13 @@ inline void Pump(int ms) {
     QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
     QThread::msleep(1);
   }
+}
+
+// A time of day as the window writes it under the C locale the tests run in: hours, minutes and
+// seconds, and nothing after them (no time-zone name).
+inline bool IsTimeOfDay(const QString& text) {
+  static const QRegularExpression kTime("^\\d\\d:\\d\\d:\\d\\d$");
+  return kTime.match(text).hasMatch();
 }
 
 class WindowTest : public ::testing::Test {

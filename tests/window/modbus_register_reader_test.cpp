@@ -27,7 +27,7 @@ TEST_P(RegisterReader, InputRegistersFillTheGridAndAppendAcrossReads) {
   EXPECT_EQ(Cell(2, 1), "");
   EXPECT_EQ(Cell(3, 1), "0A");
   EXPECT_EQ(Cell(4, 1), "");
-  EXPECT_FALSE(Cell(5, 1).isEmpty());
+  EXPECT_TRUE(IsTimeOfDay(Cell(5, 1))) << Cell(5, 1).toStdString();
   EXPECT_EQ(Cell(0, 2), "101");
   EXPECT_EQ(Cell(1, 2), "01");
   EXPECT_EQ(Cell(3, 2), "FF");
@@ -49,6 +49,40 @@ TEST_P(RegisterReader, InputRegistersFillTheGridAndAppendAcrossReads) {
   ASSERT_EQ(requests.size(), 2u);
   EXPECT_EQ(requests[0].frame, Wire(1000, "01 04 00 64 00 02", "30 14"));
   EXPECT_EQ(requests[1].frame, Wire(1001, "01 04 00 64 00 02", "30 14"));
+}
+
+// Whether the grid's viewport shows the whole first-column cell of `row`.
+bool RowInView(StringGrid& grid, int row) {
+  const QRect cell = grid.visualRect(grid.model()->index(row, 0));
+  return cell.isValid() && grid.viewport()->rect().contains(cell);
+}
+
+TEST_P(RegisterReader, AReadBelowEarlierRowsBringsTheNewRowsIntoView) {
+  form->show();
+  StringGrid& grid = *form->gridInputRegisters;
+  Read("1", "60");
+  ASSERT_TRUE(WaitUnmd(1));
+  ASSERT_EQ(Rows(), 62);
+  Pump(20);
+  EXPECT_TRUE(RowInView(grid, 1));
+  ASSERT_FALSE(RowInView(grid, 60)) << "the view is to be shorter than a read of sixty rows";
+
+  // Two rows below sixty earlier ones.
+  Read("100", "2");
+  ASSERT_TRUE(WaitUnmd(2));
+  ASSERT_EQ(Rows(), 64);
+  EXPECT_EQ(Cell(0, 61), "100");
+  Pump(20);
+  EXPECT_TRUE(RowInView(grid, 61));
+  EXPECT_TRUE(RowInView(grid, 62));
+
+  // A read longer than the view shows from its first row on.
+  Read("1", "60");
+  ASSERT_TRUE(WaitUnmd(3));
+  ASSERT_EQ(Rows(), 124);
+  Pump(20);
+  EXPECT_TRUE(RowInView(grid, 63));
+  EXPECT_FALSE(RowInView(grid, 122));
 }
 
 TEST_P(RegisterReader, UncheckingInputReadsHoldingRegisters) {
@@ -275,6 +309,7 @@ TEST_P(RegisterReader, ClosedLinkIsReported) {
     form->BitBtn24Click();
   else
     form->ToggleSerialPort();
+  serialClosedByTest = true;
   ASSERT_TRUE(WaitFor([&] { return !form->LinkOpen(); }));
   form->MemoClear();
   Read("100", "2");

@@ -70,6 +70,37 @@ TEST_P(Senders, DateTimeWithAnotherRegisterCountSendsNothing) {
   EXPECT_EQ(form->link.TransactionId, 1000);
 }
 
+TEST_P(Senders, YearByteAroundTwoThousand) {
+  // Above 2000 the year counts from 2000; otherwise its low byte goes out.
+  const struct {
+    int year;
+    int wday;
+    const char* data;  // the 8 clock bytes of a 31 December, 23:59:58
+  } rows[] = {{1999, 5, "3A 3B 17 05 1F 0C CF 00"},
+              {2000, 0, "3A 3B 17 07 1F 0C D0 00"},
+              {2001, 1, "3A 3B 17 01 1F 0C 01 00"},
+              {2026, 4, "3A 3B 17 04 1F 0C 1A 00"}};
+  size_t n = 0;
+  for (const auto& row : rows) {
+    SCOPED_TRACE(row.year);
+    form->seam.localNow = [row] {
+      std::tm t{};
+      t.tm_year = row.year - 1900;
+      t.tm_mon = 11;
+      t.tm_mday = 31;
+      t.tm_hour = 23;
+      t.tm_min = 59;
+      t.tm_sec = 58;
+      t.tm_wday = row.wday;
+      return t;
+    };
+    form->SendWriteDateTime(1, 16, 4);
+    ASSERT_TRUE(sim.WaitForRequests(++n, std::chrono::seconds(10)));
+    const ByteString frame = sim.Requests()[n - 1].frame;
+    EXPECT_EQ(TraceHex(frame.substr(Tcp() ? 13 : 7, 8)), std::string(row.data) + " ");
+  }
+}
+
 TEST_P(Senders, RegisterAboveTheSixteenBitsGoesOutModulo) {
   // Callers hand over register numbers as they are; 65537 travels as 1.
   form->SendReadInputRegisters(1, static_cast<uint16_t>(65537), 125);

@@ -86,6 +86,28 @@ TEST_P(SecondarySearch, ExactIdReadsThatMeterAndUpdatesItsRow) {
   for (const sim::Meter& m : sim.Meters()) EXPECT_FALSE(m.selected) << m.id;
 }
 
+TEST_P(SecondarySearch, ExactIdSearchesInARowLeaveTheLinkUsable) {
+  // The deselection ends each run without waiting for its answer, and the end purges the port
+  // while that answer comes in: the link must stay up through it.
+  for (int run = 0; run < 3; ++run) {
+    SCOPED_TRACE(run);
+    form->MemoClear();
+    Find("34567890");
+    EXPECT_TRUE(MemoHas("Secondary search thread terminated normally."));
+    EXPECT_EQ(TableIds().count("34567890"), 1u);
+    Pump(100);  // the deselection's answer arrives
+    ASSERT_TRUE(form->LinkOpen());
+  }
+  form->MemoClear();
+  sim.ClearRequests();
+  form->ClearBuffersAndPurge();
+  form->SendReadInputRegisters(1, 100, 2);
+  EXPECT_TRUE(WaitRequests(1));
+  EXPECT_TRUE(
+      WaitFor([&] { return !(Tcp() ? form->link.TcpRxBuffer : form->link.SerialRxBuffer).empty(); }));
+  EXPECT_FALSE(MemoHas("Serial or TCP port for modbus is not open..."));
+}
+
 TEST_P(SecondarySearch, ExactIdOfAMeterNotListedAppendsIt) {
   Find("21436587");
   ASSERT_EQ(Loops()->RowCount(), 3);

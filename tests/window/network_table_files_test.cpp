@@ -327,14 +327,88 @@ TEST_F(TableFiles, HugeLinesAndGarbageGiveShortCellsWithoutABox) {
   EXPECT_EQ(form->gridLoops->CellText(0, 3), "x");
 }
 
-TEST_F(TableFiles, MoreThan250LinesAreAllLoaded) {
+// ---- files with more rows than the tables ----
+
+const QString kTooManyData =
+    "You are trying to import too many data!!!\nCorrect csv file and try again!";
+
+// `count` short lines "<n % 1000>;<n % 250 + 1>;" from n = `from` on, each ending in CR LF:
+// 100,000 of them stay below the readers' size limit.
+QByteArray ShortLines(int from, int count) {
   QByteArray bytes;
-  for (int i = 0; i < 400; ++i)
-    bytes += QByteArray::number(i) + ";" + QByteArray::number(i) + ";\r\n";
-  LoadFrom(bytes);
-  EXPECT_EQ(form->gridLoops->rowCount(), 402);
-  EXPECT_EQ(form->gridLoops->CellText(0, 400), "399");
+  for (int i = from; i < from + count; ++i)
+    bytes += QByteArray::number(i % 1000) + ";" + QByteArray::number(i % 250 + 1) + ";\r\n";
+  return bytes;
 }
+
+struct FullTableRow {
+  const char* name;
+  QByteArray file;
+  bool tooMany;
+  int rows;  // of the table after the load or import, header included
+};
+
+const FullTableRow kLoadRows[] = {
+    // Meters 0 .. 247 fill rows 1 .. 248; row 249 stays the open row.
+    {"hundred_thousand_lines", ShortLines(0, 100000), true, 250},
+    {"one_meter_more_than_rows", ShortLines(0, 249), true, 250},
+    {"full_table_with_many_empty_lines_after", ShortLines(0, 248) + QByteArray(";;;;;;;;\r\n").repeated(60000), false, 250},
+    {"meter_after_empty_lines_beyond_the_rows", ShortLines(0, 10) + QByteArray("\r\n").repeated(300) + "x;\r\n", true, 12},
+};
+
+class LoadFullTable : public TableFiles, public ::testing::WithParamInterface<FullTableRow> {};
+
+TEST_P(LoadFullTable, StopsWhenTheTableIsFull) {
+  LoadFrom(GetParam().file);
+  if (GetParam().tooMany) {
+    ASSERT_EQ(boxes.size(), 1u);
+    EXPECT_EQ(boxes[0].text, kTooManyData);
+  } else {
+    EXPECT_TRUE(boxes.empty());
+  }
+  ASSERT_EQ(form->gridLoops->rowCount(), GetParam().rows);
+  const bool allMeters = GetParam().file.startsWith(ShortLines(0, 248));
+  if (allMeters) {
+    EXPECT_EQ(form->gridLoops->CellText(0, 1), "0");
+    EXPECT_EQ(form->gridLoops->CellText(0, 248), "247");
+    EXPECT_EQ(form->gridLoops->CellText(1, 248), "248");
+  }
+  for (int c = 0; c < 8; ++c) EXPECT_EQ(form->gridLoops->CellText(c, GetParam().rows - 1), "");
+  // The line buffer holds what was read, not the whole file.
+  if (allMeters) EXPECT_LE(form->Memo_export->document()->blockCount(), 251);
+}
+
+INSTANTIATE_TEST_SUITE_P(Rows, LoadFullTable, ::testing::ValuesIn(kLoadRows),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+const FullTableRow kImportRows[] = {
+    // Devices 0 .. 249 fill rows 1 .. 250.
+    {"hundred_thousand_lines", "ID ;Addr ;\r\n" + ShortLines(0, 100000), true, 251},
+    {"one_device_more_than_rows", "ID ;Addr ;\r\n" + ShortLines(0, 251), true, 251},
+    {"exported_full_table", "ID ;Addr ;\r\n" + ShortLines(0, 250) + ";;;;;;;;;;;;;;;\r\n", false, 251},
+};
+
+class ImportFullTable : public TableFiles, public ::testing::WithParamInterface<FullTableRow> {};
+
+TEST_P(ImportFullTable, StopsWhenTheTableIsFull) {
+  openAnswer = Path("devices.csv");
+  WriteWhole(openAnswer, GetParam().file);
+  form->Butt_importClick();
+  if (GetParam().tooMany) {
+    ASSERT_EQ(boxes.size(), 1u);
+    EXPECT_EQ(boxes[0].text, kTooManyData);
+  } else {
+    EXPECT_TRUE(boxes.empty());
+  }
+  ASSERT_EQ(form->GridDevices->rowCount(), GetParam().rows);
+  EXPECT_EQ(form->GridDevices->CellText(0, 1), "0");
+  EXPECT_EQ(form->GridDevices->CellText(0, 250), "249");
+  EXPECT_EQ(form->GridDevices->CellText(1, 250), "250");
+  EXPECT_LE(form->Memo_export->document()->blockCount(), 252);
+}
+
+INSTANTIATE_TEST_SUITE_P(Rows, ImportFullTable, ::testing::ValuesIn(kImportRows),
+                         [](const auto& info) { return std::string(info.param.name); });
 
 TEST_F(TableFiles, EmptyFileLeavesTheClearedTable) {
   FillLoops(*form->gridLoops, kMeters);

@@ -19,6 +19,9 @@ inline std::string TransportName(const ::testing::TestParamInfo<Transport>& info
 class SimLinkTest : public WindowTest, public ::testing::WithParamInterface<Transport> {
  protected:
   sim::GatewaySim sim;
+  // Set by a test that closes the serial port itself; any other close of it is a fault.
+  bool serialClosedByTest = false;
+  int serialLosses = 0;  // the link reported the port lost
 
   bool Tcp() const { return GetParam() == Transport::kTcp; }
 
@@ -40,15 +43,31 @@ class SimLinkTest : public WindowTest, public ::testing::WithParamInterface<Tran
     boxes.clear();
     MakeForm();
     form->UD_modbusTimeout->SetPosition(modbusTimeoutMs);
-    if (Tcp())
+    if (Tcp()) {
       ConnectTcp(static_cast<quint16>(sim.TcpPort()));
-    else
+    } else {
       OpenSerial(QString::fromStdString(sim.RtuPath()));
+      QObject::connect(form->Comm2, &SerialLink::Lost, form.get(), [this] { ++serialLosses; });
+    }
     sim.ClearRequests();
     form->MemoClear();
   }
 
+  // Whatever a test did through the tunnel or the registers, a healthy gateway's serial port
+  // stays open: it is never taken for lost.
+  void ExpectSerialPortKept() {
+    if (Tcp()) return;
+    EXPECT_EQ(serialLosses, 0) << "the serial port was taken for lost";
+    for (const auto& b : boxes)
+      EXPECT_FALSE(b.text.startsWith("Read error")) << b.text.toStdString();
+    if (form && !serialClosedByTest) {
+      EXPECT_TRUE(form->link.SerialOpen) << "the serial port was closed";
+      EXPECT_TRUE(form->Comm2->IsOpen());
+    }
+  }
+
   void TearDown() override {
+    ExpectSerialPortKept();
     WindowTest::TearDown();
     sim.Stop();
   }

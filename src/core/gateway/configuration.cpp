@@ -1,58 +1,20 @@
 #include "core/gateway/configuration.h"
 
-#include <chrono>
 #include <climits>
 
-namespace orvio {
+#include "core/settings/control_ranges.h"
 
-std::optional<int> ParseDecimal(std::string_view text) {
-  if (text.empty()) return std::nullopt;
-  long long v = 0;
-  for (char c : text) {
-    if (c < '0' || c > '9') return std::nullopt;
-    v = v * 10 + (c - '0');
-    if (v > INT_MAX) return std::nullopt;
-  }
-  return static_cast<int>(v);
-}
+namespace orvio {
 
 std::string NotAnIntegerText(std::string_view text) {
   return "'" + std::string(text) + "' is not a valid integer value";
 }
 
 Checked<GatewayRequest> TimeoutRequest(bool between, bool respond, int position) {
-  if (position < 0) position = 0;
-  if (position > 99) position = 99;
-  const auto value = static_cast<uint16_t>(position);
+  const auto value = static_cast<uint16_t>(control_range::kTimingPosition.Clamp(position));
   if (between) return {WriteSingle(reg::kTimeBetweenReadings, value), {}};
   if (respond) return {WriteSingle(reg::kTimeWaitRespond, value), {}};
   return {std::nullopt, gateway_text::kErrorInTimeouts};
-}
-
-int DayOfWeek(int year, int month, int day) {
-  using namespace std::chrono;
-  const year_month_day ymd{std::chrono::year{year},
-                           std::chrono::month{static_cast<unsigned>(month)},
-                           std::chrono::day{static_cast<unsigned>(day)}};
-  return static_cast<int>(weekday{sys_days{ymd}}.iso_encoding());
-}
-
-ByteString DateTimeBytes(const LocalDateTime& t) {
-  const int year = t.year > 2000 ? t.year - 2000 : t.year;
-  ByteString out;
-  out.push_back(static_cast<char>(t.second));
-  out.push_back(static_cast<char>(t.minute));
-  out.push_back(static_cast<char>(t.hour));
-  out.push_back(static_cast<char>(DayOfWeek(t.year, t.month, t.day)));
-  out.push_back(static_cast<char>(t.day));
-  out.push_back(static_cast<char>(t.month));
-  out.push_back(static_cast<char>(year & 0xFF));
-  out.push_back('\0');
-  return out;
-}
-
-GatewayRequest DateTimeRequest(const LocalDateTime& t) {
-  return {RequestKind::kWriteDateTime, reg::kDateTime, reg::kDateTimeCount, 0, DateTimeBytes(t), 0};
 }
 
 namespace {
@@ -116,8 +78,7 @@ GatewayRequest ModbusAddressRequest(uint8_t address) {
 }
 
 ReadoutPeriod ReadoutPeriodValue(int minutes) {
-  if (minutes <= 0) minutes = 1;
-  if (minutes > 720) minutes = 720;
+  minutes = control_range::kReadoutMinutes.Clamp(minutes);
   return {minutes, static_cast<uint16_t>(minutes * 60)};
 }
 
@@ -231,11 +192,7 @@ Checked<ByteString> SerialNumberBytes(std::string_view text) {
               std::string(gateway_text::kIdConversionPrefix) + NotAnIntegerText(std::string(1, c))};
     }
   }
-  ByteString bcd;
-  for (size_t i = 0; i < kDigits; i += 2) {
-    bcd.push_back(static_cast<char>(((text[i] - '0') << 4) | (text[i + 1] - '0')));
-  }
-  return {bcd, {}};
+  return {DigitsToBcd(text), {}};
 }
 
 GatewayRequest SerialNumberRequest(const ByteString& bcd) {

@@ -12,6 +12,7 @@
 
 #include "core/bytes.h"
 #include "core/gateway/gateway_request.h"
+#include "core/text/number.h"  // ParseDecimal
 
 namespace orvio {
 
@@ -23,15 +24,11 @@ inline constexpr char kWrongBaudOrParity[] = "Wrong baud or parity selected...";
 inline constexpr char kSelectPort[] = "Select either FP or Modbus device...";
 inline constexpr char kAddressNotEntered[] = "Modbus address not entered";
 inline constexpr char kInvalidAddress[] = "Invalid new modbus address entered...";
-inline constexpr char kAddressConversion[] = "Exception converting address value...";
 inline constexpr char kNothingSelectedFlag[] = "Nothing selected as a flag function...";
 inline constexpr char kSelectValueType[] =
     "Select what type of values you want - real or pre-defined to general units...";
-inline constexpr char kValueEncodingException[] =
-    "Exception converting encoding value for register 6...";
 inline constexpr char kPortNotEntered[] = "Modbus TCP port not entered";
 inline constexpr char kInvalidPort[] = "Invalid modbus TCP port entered...";
-inline constexpr char kPortConversion[] = "Exception converting TCP port value...";
 inline constexpr char kWrongId[] = "Wrong ID - must be 8-digit...";
 inline constexpr char kIdConversionPrefix[] = "Exception converting ID - ";
 inline constexpr char kMbusPortMaxBaudText[] = "2400";
@@ -45,32 +42,12 @@ struct Checked {
   bool ok() const { return value.has_value(); }
 };
 
-// A decimal number made of ASCII digits only (no sign, no blanks); nothing for any other text or
-// a value beyond int range. A sign is refused on purpose: "-1" would travel as address 255.
-std::optional<int> ParseDecimal(std::string_view text);
-
 // The toolkit's text for a failed integer conversion: 'abc' is not a valid integer value
 std::string NotAnIntegerText(std::string_view text);
 
 // ---- Write Timeout Registers ------------------------------------------------------------------
 // Register 4 ("between 2 readings") or else 5 ("wait respond for"), value 0:position (0..99).
 Checked<GatewayRequest> TimeoutRequest(bool between, bool respond, int position);
-
-// ---- Set Date/Time of device ------------------------------------------------------------------
-struct LocalDateTime {
-  int year = 2000;
-  int month = 1;  // 1..12
-  int day = 1;    // 1..31
-  int hour = 0;
-  int minute = 0;
-  int second = 0;
-};
-// 1 = Monday .. 7 = Sunday, from the calendar date.
-int DayOfWeek(int year, int month, int day);
-// second, minute, hour, day of week, day, month, year - 2000 (low byte of the year when the
-// year is not above 2000), 0.
-ByteString DateTimeBytes(const LocalDateTime& t);
-GatewayRequest DateTimeRequest(const LocalDateTime& t);
 
 // ---- Write baud and parity ----------------------------------------------------------------------
 // Speed index in bits 4..7 (300 -> 0 .. 115200 -> 8), parity in bits 0..1 (Even 0, Odd 1,

@@ -3,44 +3,12 @@
 #include "core/gateway/configuration.h"
 #include "core/gateway/status_readout.h"
 #include "core/mbus/number_format.h"
+#include "core/mbus/telegram.h"
+#include "core/mbus/vif_ranges.h"
 
 namespace orvio {
 
 namespace {
-
-// Exact decimal powers 10^-6 .. 10^6 (index = exponent + 6).
-constexpr double kPow10[] = {1e-6, 1e-5, 1e-4, 1e-3, 1e-2, 1e-1, 1e0, 1e1, 1e2, 1e3, 1e4, 1e5, 1e6};
-
-// Main VIF ranges; multiplier = 10^(expAtFirst + step * (VIF - first)).
-struct UnitRow {
-  uint8_t first;
-  uint8_t last;
-  std::string_view name;
-  int expAtFirst;
-  int step;
-};
-constexpr UnitRow kUnitRows[] = {
-    {0x00, 0x07, "kWh", -6, 1},                // 0000 0nnn  kWh, 10^(nnn-6)
-    {0x08, 0x0D, "kJ", -3, 1},                 // 0000 1nnn  kJ, 10^(nnn-3), up to 0x0D
-    {0x0E, 0x0F, "MJ", 0, 1},                  // 0000 111n  MJ, 10^n
-    {0x10, 0x17, "m3", -6, 1},                 // 0001 0nnn  m3, 10^(nnn-6)
-    {0x20, 0x23, "On Time", 0, 0},             // 0010 00nn  on time
-    {0x24, 0x27, "Operating Time", 0, 0},      // 0010 01nn  operating time
-    {0x28, 0x2D, "W", -3, 1},                  // 0010 1nnn  W, 10^(nnn-3), up to 0x2D
-    {0x2E, 0x2F, "kW", 0, 1},                  // 0010 111n  kW, 10^n
-    {0x30, 0x36, "J/h", 0, 1},                 // 0011 0nnn  J/h, 10^nnn, up to 0x36
-    {0x38, 0x3F, "l/h", -3, 1},                // 0011 1nnn  l/h, 10^(nnn-3)
-    {0x58, 0x5B, "deg. C", -3, 1},             // 0101 10nn  flow temperature, 10^(nn-3)
-    {0x5C, 0x5F, "deg. C", -3, 1},             // 0101 11nn  return temperature, 10^(nn-3)
-    {0x60, 0x63, "deg. K", -3, 1},             // 0110 00nn  temperature difference
-    {0x64, 0x67, "deg. C", -3, 1},             // 0110 01nn  external temperature
-    {0x68, 0x6A, "mbar", 0, 1},                // 0110 10nn  pressure, 10^nn, up to 0x6A
-    {0x6C, 0x6D, "Time point", 0, 0},          // 0110 110n  date / date and time
-    {0x6E, 0x6E, "Dimensionless", 0, 0},       // 0110 1110  units for H.C.A.
-    {0x70, 0x70, "Average duration", 0, 0},    // 0111 00nn  averaging duration (seconds)
-    {0x74, 0x74, "Actuality Duration", 0, 0},  // 0111 01nn  actuality duration (seconds)
-    {0x78, 0x78, "Fabr. No.", 0, 0},           // 0111 1000  fabrication number
-};
 
 // Units of transformed values by general unit code.
 constexpr std::string_view kTransformedUnits[] = {"No unit", "kWh", "m3", "kJ", "MJ", "MWh", "m6"};
@@ -53,21 +21,13 @@ constexpr std::string_view kMedia[] = {
     "Reserved", "Cold water", "Dual water",  "Pressure", "ADC",
 };
 
-std::string Hex2(unsigned b) {
-  static constexpr char kDigits[] = "0123456789ABCDEF";
-  return {kDigits[(b >> 4) & 0xF], kDigits[b & 0xF]};
-}
-
 }  // namespace
 
 UnitEntry UnitTable(uint8_t vif) {
-  for (const auto& row : kUnitRows) {
-    if (vif >= row.first && vif <= row.last) {
-      const int exp = row.expAtFirst + row.step * (vif - row.first);
-      return {row.name, kPow10[exp + 6]};
-    }
-  }
-  return {"Not supported", 1.0};
+  // The main VIF as the gateway holds it: a code with the extension bit set is not listed.
+  const VifRange* row = FindPrimaryVif(vif);
+  if (!row || !row->device_unit) return {"Not supported", 1.0};
+  return {row->device_unit, VifRangeMultiplier(*row, vif)};
 }
 
 std::string_view TransformedUnit(uint8_t code) {
@@ -81,11 +41,8 @@ std::string_view MediumTable(uint8_t code) {
 }
 
 std::string ManufacturerLetters(uint8_t hi, uint8_t lo) {
-  // Register 4 carries the code low byte first; as in a telegram: v = lo * 256 + hi,
-  // letters = 64 + bits 14..10, 64 + bits 9..5, 64 + bits 4..0.
-  const unsigned v = lo * 256u + hi;
-  return {static_cast<char>(64 + (v >> 10)), static_cast<char>(64 + ((v >> 5) & 31)),
-          static_cast<char>(64 + (v & 31))};
+  // Register 4 carries the code low byte first, in the byte order of a telegram.
+  return DecodeManufacturer(hi, lo);
 }
 
 int DeviceRecordSize(uint8_t versionHi, uint8_t versionLo) {
@@ -114,7 +71,7 @@ TModbusDevice DecodeDeviceRecord(const std::vector<RegisterValue>& registers) {
         break;
       case 2:
       case 3:
-        d.Identification += Hex2(hi) + Hex2(lo);
+        d.Identification += HexByte(hi) + HexByte(lo);
         break;
       case 4:
         d.Manufacturer = ManufacturerLetters(hi, lo);
@@ -127,7 +84,7 @@ TModbusDevice DecodeDeviceRecord(const std::vector<RegisterValue>& registers) {
         break;
       }
       case 6:
-        d.MainCode = Hex2(hi) + Hex2(lo);
+        d.MainCode = HexByte(hi) + HexByte(lo);
         break;
       case 7:
         d.GeneralUnitCode = lo;
@@ -210,9 +167,10 @@ DeviceRowCells DeviceRow(const TModbusDevice& d, int recordSize, char decimalSep
   c[7] = value(d.TariffValue2);
   c[8] = value(d.TariffValue3);
   c[9] = value(d.TariffValue4);
-  c[10] = "Main=" + d.MainCode + ", Device=" + Hex2(d.DeviceFlags) + ", mbus=" + Hex2(d.MbusStatus);
-  c[11] = Hex2(d.MainVif);
-  c[12] = "input1=" + Hex2(d.Input1) + ", input2=" + Hex2(d.Input2);
+  c[10] = "Main=" + d.MainCode + ", Device=" + HexByte(d.DeviceFlags) +
+          ", mbus=" + HexByte(d.MbusStatus);
+  c[11] = HexByte(d.MainVif);
+  c[12] = "input1=" + HexByte(d.Input1) + ", input2=" + HexByte(d.Input2);
   c[13] = dec(d.TariffStart1) + "/" + dec(d.TariffStart2) + "/" + dec(d.TariffStart3) + "/" +
           dec(d.TariffStart4) + "-" + dec(d.TariffEnd1) + "/" + dec(d.TariffEnd2) + "/" +
           dec(d.TariffEnd3) + "/" + dec(d.TariffEnd4);

@@ -18,7 +18,6 @@ namespace orvio {
 namespace device_text {
 inline constexpr char kNoActiveDevices[] = "No active devices in ZELK memory...";
 inline constexpr char kNumberOfDevices[] = "Number of devices: ";
-inline constexpr char kManufacturerException[] = "Exception converting Manyfacturer...";
 inline constexpr char kActivating[] = "Activating device ";
 inline constexpr char kAddressErrorAtRow[] = "Error in Primary address at row ";
 inline constexpr char kActivationFinished[] = "Activation process finished!";

@@ -88,7 +88,7 @@ inline constexpr uint16_t kMbusPortSpeed = 32787;    // 0x8013, lo = BaudParityC
 inline constexpr uint16_t kListenPort = 56002;       // 0xDAC2, hi:lo = Modbus TCP port
 
 // ---- Date and time (0x10) -------------------------------------------------------------------
-// 8 bytes: second, minute, hour, day of week (1 = Monday), day, month, year - 2000, 0.
+// 8 bytes: second, minute, hour, day of week (1 = Monday), day, month, year, 0 (WriteDateTimePdu).
 inline constexpr uint16_t kDateTime = 16;      // 0x0010
 inline constexpr uint16_t kDateTimeCount = 4;  // the only count the sender allows
 inline constexpr int kDateTimeBytes = 8;

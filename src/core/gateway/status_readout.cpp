@@ -133,14 +133,11 @@ const StatusStepSpec* StatusStepAt(int step) {
 }
 
 std::string BlankHex(std::string_view bytes) {
-  static constexpr char kDigits[] = "0123456789ABCDEF";
   std::string out;
   out.reserve(bytes.size() * 3);
-  for (size_t i = 0; i < bytes.size(); ++i) {
-    const uint8_t b = ByteAt(bytes, i);
-    out.push_back(' ');
-    out.push_back(kDigits[b >> 4]);
-    out.push_back(kDigits[b & 0x0F]);
+  for (unsigned char b : bytes) {
+    out += ' ';
+    out += HexByte(b);
   }
   return out;
 }

@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <array>
 
+#include "core/text/number.h"
+
 namespace orvio {
 
 namespace {
@@ -40,11 +42,8 @@ bool AllDigits(std::string_view s) {
 
 // Eight decimal digits d1..d8 as BCD bytes d7d8, d5d6, d3d4, d1d2.
 ByteString BcdLsbFirst(std::string_view d) {
-  ByteString out(4, '\0');
-  for (size_t k = 0; k < 4; ++k) {
-    const size_t hi = 6 - 2 * k;  // d7, d5, d3, d1 (0-based 6, 4, 2, 0)
-    out[k] = static_cast<char>((d[hi] - '0') * 16 + (d[hi + 1] - '0'));
-  }
+  ByteString out = DigitsToBcd(d);
+  std::reverse(out.begin(), out.end());
   return out;
 }
 
@@ -96,8 +95,7 @@ std::optional<ByteString> CounterValueBytes(std::string_view digits, CounterEnco
   if (digits.empty() || digits.size() > kCounterDigits || !AllDigits(digits)) return std::nullopt;
   const std::string d = std::string(kCounterDigits - digits.size(), '0') + std::string(digits);
   if (encoding == CounterEncoding::kBcd) return BcdLsbFirst(d);
-  uint32_t n = 0;
-  for (char c : d) n = n * 10 + static_cast<uint32_t>(c - '0');  // at most 99999999
+  const auto n = static_cast<uint32_t>(ParseDecimal(d).value_or(0));  // at most 99999999
   ByteString out(4, '\0');
   for (size_t k = 0; k < 4; ++k) out[k] = static_cast<char>((n >> (8 * k)) & 0xFF);
   return out;

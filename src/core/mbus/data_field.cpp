@@ -18,45 +18,38 @@ struct DataCode {
   uint8_t length;          // bytes
   uint8_t precision;       // significant digits of the shown value
   bool raw_for_78;         // VIF 78 (fabrication number) shows the digits as they are
-  const char* error_text;  // shown when the field cannot be converted
-};
-constexpr DataCode kDataCodes[16] = {
-    {Kind::kNone, 0, 0, false, ""},                                    // 0000  no data
-    {Kind::kInteger, 1, 8, false, "Exception "},                       // 0001  8-bit integer
-    {Kind::kInteger, 2, 8, false, "Exception "},                       // 0010  16-bit integer
-    {Kind::kInteger, 3, 11, true, "Exception "},                       // 0011  24-bit integer
-    {Kind::kInteger, 4, 13, true, "Exception "},                       // 0100  32-bit integer
-    {Kind::kReal, 4, 9, false, "Exception on floating point value "},  // 0101  32-bit real
-    {Kind::kInteger, 6, 15, true, "Exception on 6-byte integer "},     // 0110  48-bit integer
-    {Kind::kInteger64, 8, 0, false, ""},                               // 0111  64-bit integer
-    {Kind::kSelection, 0, 0, false, ""},      // 1000  selection for readout
-    {Kind::kBcd, 1, 8, false, "Exception "},  // 1001  2-digit BCD
-    {Kind::kBcd, 2, 8, false, "Exception "},  // 1010  4-digit BCD
-    {Kind::kBcd, 3, 11, true, "Exception "},  // 1011  6-digit BCD
-    {Kind::kBcd, 4, 13, true, "Exception "},  // 1100  8-digit BCD
-    {Kind::kVariable, 0, 0, false, ""},       // 1101  variable length
-    {Kind::kBcd, 6, 15, true, "Exception "},  // 1110  12-digit BCD
-    {Kind::kSpecial, 0, 0, false, ""},        // 1111  special functions
 };
 
-constexpr char kHexDigits[] = "0123456789ABCDEF";
+// Shown for a BCD field that is no decimal number within the signed 32-bit range (the only
+// field that can fail to convert).
+constexpr char kBcdConversionError[] = "Exception ";
+
+constexpr DataCode kDataCodes[16] = {
+    {Kind::kNone, 0, 0, false},       // 0000  no data
+    {Kind::kInteger, 1, 8, false},    // 0001  8-bit integer
+    {Kind::kInteger, 2, 8, false},    // 0010  16-bit integer
+    {Kind::kInteger, 3, 11, true},    // 0011  24-bit integer
+    {Kind::kInteger, 4, 13, true},    // 0100  32-bit integer
+    {Kind::kReal, 4, 9, false},       // 0101  32-bit real
+    {Kind::kInteger, 6, 15, true},    // 0110  48-bit integer
+    {Kind::kInteger64, 8, 0, false},  // 0111  64-bit integer
+    {Kind::kSelection, 0, 0, false},  // 1000  selection for readout
+    {Kind::kBcd, 1, 8, false},        // 1001  2-digit BCD
+    {Kind::kBcd, 2, 8, false},        // 1010  4-digit BCD
+    {Kind::kBcd, 3, 11, true},        // 1011  6-digit BCD
+    {Kind::kBcd, 4, 13, true},        // 1100  8-digit BCD
+    {Kind::kVariable, 0, 0, false},   // 1101  variable length
+    {Kind::kBcd, 6, 15, true},        // 1110  12-digit BCD
+    {Kind::kSpecial, 0, 0, false},    // 1111  special functions
+};
 
 // Hex digits of `bytes`, most significant (last transmitted) byte first.
 void AppendHexReversed(std::string& out, std::string_view bytes) {
-  for (size_t i = bytes.size(); i-- > 0;) {
-    const auto b = static_cast<uint8_t>(bytes[i]);
-    out += kHexDigits[b >> 4];
-    out += kHexDigits[b & 0x0F];
-  }
+  for (size_t i = bytes.size(); i-- > 0;) out += HexByte(ByteAt(bytes, i));
 }
 
 // Hex digits of `bytes` in the order stored.
-void AppendHex(std::string& out, std::string_view bytes) {
-  for (unsigned char b : bytes) {
-    out += kHexDigits[b >> 4];
-    out += kHexDigits[b & 0x0F];
-  }
-}
+void AppendHex(std::string& out, std::string_view bytes) { out += HexText(bytes); }
 
 // Little-endian two's complement integer of 1 to 8 bytes.
 int64_t SignedLittleEndian(std::string_view bytes) {
@@ -65,21 +58,6 @@ int64_t SignedLittleEndian(std::string_view bytes) {
   const unsigned bits = static_cast<unsigned>(bytes.size()) * 8;
   if (bits < 64 && (v >> (bits - 1)) & 1) v |= ~uint64_t{0} << bits;
   return static_cast<int64_t>(v);
-}
-
-// BCD digits b(k)..b0 read as a decimal number that must fit a signed 32-bit integer; a nibble
-// A to F (a sign nibble among them) is a conversion error.
-bool BcdToInt32(std::string_view bytes, int32_t& value) {
-  int64_t v = 0;
-  for (size_t i = bytes.size(); i-- > 0;) {
-    const auto b = static_cast<uint8_t>(bytes[i]);
-    const int hi = b >> 4, lo = b & 0x0F;
-    if (hi > 9 || lo > 9) return false;
-    v = v * 100 + hi * 10 + lo;
-    if (v > 2147483647) return false;
-  }
-  value = static_cast<int32_t>(v);
-  return true;
 }
 
 std::string VariableField(std::string_view field, DataField& out) {
@@ -124,25 +102,6 @@ std::string VariableField(std::string_view field, DataField& out) {
 }  // namespace
 
 size_t DataFieldLength(uint8_t dif) { return kDataCodes[dif & 0x0F].length; }
-
-std::string HexToBits(std::string_view hex) {
-  std::string bits;
-  bits.reserve(hex.size() * 4);
-  for (char c : hex) {
-    int v;
-    if (c >= '0' && c <= '9') {
-      v = c - '0';
-    } else if (c >= 'A' && c <= 'F') {
-      v = c - 'A' + 10;
-    } else if (c >= 'a' && c <= 'f') {
-      v = c - 'a' + 10;
-    } else {
-      continue;
-    }
-    for (int bit = 3; bit >= 0; --bit) bits += ((v >> bit) & 1) ? '1' : '0';
-  }
-  return bits;
-}
 
 std::string BitsToFloatText(std::string_view bits, double multiplier, char decimal_separator) {
   if (bits.size() != 32) return "NaN";
@@ -240,10 +199,10 @@ DataField DecodeDataField(uint8_t dif, uint8_t vif, std::string_view field, doub
       if (vif == 0x78 && code.raw_for_78) {
         AppendHexReversed(out.text, data);
       } else {
-        int32_t v = 0;
-        out.text = BcdToInt32(data, v) ? FormatFixed(static_cast<double>(v) * multiplier,
-                                                     code.precision, 3, decimal_separator)
-                                       : code.error_text;
+        const auto v = BcdToInt32(data);
+        out.text = v ? FormatFixed(static_cast<double>(*v) * multiplier, code.precision, 3,
+                                   decimal_separator)
+                     : kBcdConversionError;
       }
       break;
     case Kind::kVariable:

@@ -7,6 +7,8 @@
 #include <string>
 #include <string_view>
 
+#include "core/bytes.h"  // HexToBits
+
 namespace orvio {
 
 struct DataField {
@@ -30,9 +32,6 @@ DataField DecodeDataField(uint8_t dif, uint8_t vif, std::string_view field, doub
 // Field length in bytes by the DIF's low nibble; variable length (D) and special functions (F)
 // give 0.
 size_t DataFieldLength(uint8_t dif);
-
-// Every hex digit (either case) becomes its four binary digits; other characters are skipped.
-std::string HexToBits(std::string_view hex);
 
 // A 32-character bit text read as an IEEE 754 single (sign, 8 exponent bits, 23 fraction bits),
 // scaled by `multiplier` and written with 9 significant digits and 5 decimals; "-" in front when

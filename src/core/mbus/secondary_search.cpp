@@ -1,26 +1,13 @@
 #include "core/mbus/secondary_search.h"
 
+#include "core/mbus/change_requests.h"
+
 namespace orvio {
 
 namespace {
 
-constexpr uint8_t kSndUd = 0x53;
-constexpr uint8_t kSndUdFcb = 0x73;
+constexpr uint8_t kSndUdFcb = 0x73;  // SND_UD, FCB set
 constexpr uint8_t kCiSelection = 0x52;
-constexpr uint8_t kCiData = 0x51;
-
-bool IsDecimal(char c) { return c >= '0' && c <= '9'; }
-
-// Long frame 68 L L 68 | body | CS 16, CS = sum of the body bytes modulo 256.
-ByteString LongFrame(const ByteString& body) {
-  ByteString frame{'\x68', static_cast<char>(body.size()), static_cast<char>(body.size()), '\x68'};
-  uint8_t sum = 0;
-  for (char c : body) sum = static_cast<uint8_t>(sum + static_cast<uint8_t>(c));
-  frame += body;
-  frame.push_back(static_cast<char>(sum));
-  frame.push_back('\x16');
-  return frame;
-}
 
 // The ten values of position q, each tried until something answers or the attempts run out.
 void WalkPosition(int q, SearchDigitArray digits, int retry_setting, const SearchSteps& steps) {
@@ -42,25 +29,16 @@ void WalkPosition(int q, SearchDigitArray digits, int retry_setting, const Searc
 
 IdRequest ClassifyIdText(std::string_view text) {
   if (text == kWildcardIdText) return IdRequest::kWildcard;
-  if (text.size() != kIdDigits) return IdRequest::kWrong;
-  for (char c : text)
-    if (!IsDecimal(c)) return IdRequest::kWrong;
-  return IdRequest::kExact;
+  return IsMeterId(text) ? IdRequest::kExact : IdRequest::kWrong;
 }
 
 std::optional<SearchDigitArray> SearchDigitsFromId(std::string_view id) {
   if (id.size() != kIdDigits) return std::nullopt;
   SearchDigitArray d{};
   for (int p = 1; p <= kIdDigits; ++p) {
-    const char c = id[static_cast<size_t>(kIdDigits - p)];
-    if (IsDecimal(c))
-      d[p] = static_cast<uint8_t>(c - '0');
-    else if (c >= 'A' && c <= 'F')
-      d[p] = static_cast<uint8_t>(c - 'A' + 10);
-    else if (c >= 'a' && c <= 'f')
-      d[p] = static_cast<uint8_t>(c - 'a' + 10);
-    else
-      return std::nullopt;
+    const int v = HexDigitValue(id[static_cast<size_t>(kIdDigits - p)]);
+    if (v < 0) return std::nullopt;
+    d[p] = static_cast<uint8_t>(v);
   }
   return d;
 }
@@ -81,17 +59,16 @@ std::string CheckingLine(const SearchDigitArray& digits) {
 }
 
 ByteString SelectionTelegram(const SearchDigitArray& digits) {
-  ByteString body{static_cast<char>(kSndUd), static_cast<char>(kSelectedMeterAddress),
-                  static_cast<char>(kCiSelection)};
+  ByteString data;
   for (size_t k = 1; k <= 4; ++k)
-    body.push_back(static_cast<char>((digits[2 * k] & 0x0F) << 4 | (digits[2 * k - 1] & 0x0F)));
-  body.append(4, '\xFF');  // manufacturer (2 bytes), version, medium: any
-  return LongFrame(body);
+    data.push_back(static_cast<char>((digits[2 * k] & 0x0F) << 4 | (digits[2 * k - 1] & 0x0F)));
+  data.append(4, '\xFF');  // manufacturer (2 bytes), version, medium: any
+  return *LongFrame(kSndUdControl, kSelectedMeterAddress, kCiSelection, data);
 }
 
 ByteString SetAddressTelegram(uint8_t address, uint8_t new_address) {
-  return LongFrame({static_cast<char>(kSndUdFcb), static_cast<char>(address),
-                    static_cast<char>(kCiData), '\x01', '\x7A', static_cast<char>(new_address)});
+  const ByteString data{'\x01', '\x7A', static_cast<char>(new_address)};  // DIF 01, VIF 7A
+  return *LongFrame(kSndUdFcb, address, kCiDataSend, data);
 }
 
 void SearchNextDigit(int p, SearchDigitArray digits, int retry_setting, const SearchSteps& steps) {

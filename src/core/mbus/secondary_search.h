@@ -24,6 +24,22 @@ inline constexpr uint8_t kSelectedMeterAddress = 0xFD;
 // Text of the ID field that asks for the full wildcard search.
 inline constexpr char kWildcardIdText[] = "FFFFFFFF";
 
+// Memo texts of "Find by ID" and the search worker.
+namespace search_text {
+inline constexpr char kWrongId[] = "Wrong ID entered - 8-digit or FFFFFFFF available...";
+inline constexpr char kStartedAt[] = "Secondary search Thread started at ";  // + date,time
+inline constexpr char kTerminated[] = "Secondary search thread terminated normally.";
+inline constexpr char kWriteException[] = "Unable to write to COM port, exception...";  // + what
+// Any other exception, by where it was caught: a selection (or the whole run), the decode of an
+// answer, the read of a selected meter.
+inline constexpr char kUnknownException1001[] =
+    "Unknown exception in secondary search, code #1001...";
+inline constexpr char kUnknownException1003[] =
+    "Unknown exception in secondary search, code #1003...";
+inline constexpr char kUnknownException1004[] =
+    "Unknown exception in secondary search, code #1004...";
+}  // namespace search_text
+
 // What an ID field text asks for: eight decimal digits read one meter, "FFFFFFFF" searches the
 // line, anything else is refused.
 enum class IdRequest { kWrong, kExact, kWildcard };

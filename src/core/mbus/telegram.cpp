@@ -1,6 +1,7 @@
 #include "core/mbus/telegram.h"
 
 #include <exception>
+#include <stdexcept>
 
 #include "core/bytes.h"
 #include "core/mbus/data_field.h"
@@ -38,10 +39,6 @@ constexpr MediumRow kMedia[] = {
     {0x16, "Cold water", kVolume},  {0x17, "Dual water", kVolume},
     {0x18, "Pressure", kPressure},  {0x19, "A/D converter", kOther},
 };
-
-constexpr char kHexDigits[] = "0123456789ABCDEF";
-
-std::string HexByte(uint8_t b) { return {kHexDigits[b >> 4], kHexDigits[b & 0x0F]}; }
 
 // Fixed-layout data types (DIF low nibble): bytes read and how.
 enum class FixedKind { kUnsigned, kInt32, kBcd, kNone };
@@ -118,14 +115,9 @@ FixedRecord DecodeFixedRecord(std::string_view t, size_t data, char decimal_sepa
   double raw = 0;
   if (code.kind == FixedKind::kBcd) {
     // Same rule as the record table: digits 0-9 only, at most 2147483647.
-    int64_t v = 0;
-    for (size_t i = bytes.size(); i-- > 0;) {
-      const auto b = static_cast<uint8_t>(bytes[i]);
-      if ((b >> 4) > 9 || (b & 0x0F) > 9) return out;  // conversion error: value, unit empty
-      v = v * 100 + (b >> 4) * 10 + (b & 0x0F);
-      if (v > 2147483647) return out;
-    }
-    raw = static_cast<double>(v);
+    const auto v = BcdToInt32(bytes);
+    if (!v) return out;  // conversion error: value, unit empty
+    raw = static_cast<double>(*v);
   } else {
     uint32_t v = 0;
     for (size_t i = bytes.size(); i-- > 0;) v = (v << 8) | static_cast<uint8_t>(bytes[i]);
@@ -160,13 +152,10 @@ TelegramDecode DecodeTelegram(std::string_view t, char decimal_separator) {
     ok = false;
   }
   if (!ok) return out;
-  if (n < kMinHeaderTelegram) {
-    // A sound frame too short for the fixed header (a control frame, not an RSP_UD).
-    out.trace.emplace_back("Telegram too short for the fixed header");
-    return out;
-  }
 
   try {
+    // A sound frame without the header's bytes (a control frame, not an RSP_UD) cannot be read.
+    if (n < kMinHeaderTelegram) throw std::out_of_range("fixed header");
     TelegramHeader& h = out.header;
     h.address = at(5);
     h.id = HexText(std::string{t[10], t[9], t[8], t[7]});

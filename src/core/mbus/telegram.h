@@ -62,8 +62,10 @@ struct TelegramDecode {
   MeterSummary summary;
 };
 
-// Bytes a telegram needs to hold the fixed header, the checksum and the stop byte.
-inline constexpr size_t kMinHeaderTelegram = kFirstRecordOffset + 2;
+// Bytes a telegram needs so that the header fields read (up to the status, byte 16) lie before
+// the checksum and the stop byte. A shorter sound frame is an error in the telegram; one of this
+// length or a little more has a header and no data records.
+inline constexpr size_t kMinHeaderTelegram = 17 + 2;
 
 TelegramDecode DecodeTelegram(std::string_view telegram, char decimal_separator = '.');
 

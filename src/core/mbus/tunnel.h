@@ -12,6 +12,9 @@
 
 namespace orvio {
 
+// Memo line written before a tunnelled telegram is decoded.
+inline constexpr char kTelegramDecodeLine[] = "Mbus telegram decode:";
+
 struct TunnelledTelegram {
   // The answer's check (checksum, leading zero byte, exception), with its memo and status texts.
   AnswerCheck check;

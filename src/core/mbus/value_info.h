@@ -7,6 +7,8 @@
 #include <string>
 #include <string_view>
 
+#include "core/text/number.h"  // PowerOfTen
+
 namespace orvio {
 
 struct ValueInfo {
@@ -31,8 +33,5 @@ struct VifeFB {
   double multiplier;
 };
 VifeFB DecodeVifeFB(uint8_t code);
-
-// The exact double nearest to 10^exponent, for exponents -12 to 12.
-double PowerOfTen(int exponent);
 
 }  // namespace orvio

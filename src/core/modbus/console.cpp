@@ -4,11 +4,7 @@ namespace orvio {
 
 namespace {
 
-int UpperHexValue(char c) {
-  if (c >= '0' && c <= '9') return c - '0';
-  if (c >= 'A' && c <= 'F') return c - 'A' + 10;
-  return -1;
-}
+int UpperHexValue(char c) { return c >= 'a' && c <= 'f' ? -1 : HexDigitValue(c); }
 
 // Characters, not bytes: UTF-8 continuation bytes (10xxxxxx) do not start one.
 size_t CharacterCount(std::string_view text) {

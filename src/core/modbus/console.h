@@ -11,6 +11,10 @@ namespace orvio {
 
 inline constexpr char kConsoleTooShort[] = "Wrong custom hex command, 2 symbols at least...";
 inline constexpr char kConsoleBadCharacter[] = "Wrong custom hex command, 0..F uppercase allowed";
+// The console's send when the serial port is closed, and "Save log" when its file cannot be
+// written.
+inline constexpr char kConsoleNoSerialPort[] = "Serial port is not opened";
+inline constexpr char kLogNotWritten[] = "Can not write file, no rights...";
 
 struct ConsoleHex {
   ByteString bytes;                  // to write, in order

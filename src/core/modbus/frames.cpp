@@ -66,7 +66,8 @@ ByteString WriteDateTimePdu(uint32_t firstRegister, const ClockFields& clock) {
   PutByte(pdu, clock.dayOfWeek);
   PutByte(pdu, clock.day);
   PutByte(pdu, clock.month);
-  PutByte(pdu, clock.year >= 2000 ? clock.year - 2000 : clock.year % 100);
+  // Years after 2000 count from 2000; any other year goes as the low byte of its number.
+  PutByte(pdu, clock.year > 2000 ? clock.year - 2000 : clock.year & 0xFF);
   PutByte(pdu, 0);
   return pdu;
 }

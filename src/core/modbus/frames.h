@@ -37,7 +37,7 @@ struct ClockFields {
   int dayOfWeek = 1;  // 1 Monday .. 7 Sunday
   int day = 1;
   int month = 1;    // 1..12
-  int year = 2000;  // full year; sent as year - 2000
+  int year = 2000;  // full year; sent as year - 2000 when above 2000, else its low byte
 };
 ClockFields ClockFieldsFromTm(const std::tm& local);
 
@@ -49,7 +49,8 @@ ByteString WriteSingleRegisterPdu(uint32_t reg, uint8_t valueHi, uint8_t valueLo
 // An odd-length string gets one 0x00 so that it fills whole registers. Nothing when the padded
 // string would not fit the one-byte byte-count field (more than kMaxWriteBytes).
 std::optional<ByteString> WriteMultipleRegistersPdu(uint32_t firstRegister, std::string_view data);
-// Registers: second, minute, hour, day of week, day, month, year - 2000, 00.
+// The gateway's date and time, the one builder of these bytes: second, minute, hour, day of
+// week, day, month, year - 2000 (the low byte of the year when it is not above 2000), 00.
 ByteString WriteDateTimePdu(uint32_t firstRegister, const ClockFields& clock);
 // Read device identification with object identifier 0.
 ByteString ReadDeviceIdentificationPdu(uint8_t code);

@@ -11,6 +11,12 @@
 
 namespace orvio {
 
+// Memo texts of the register reader: a start register or count that is not a number in range,
+// and neither register type checked.
+inline constexpr char kRegisterBadConditions[] = "Enter proper initial conditions...";
+inline constexpr char kRegisterSelectType[] =
+    "Select type of registers you want to read - Input or Holding...";
+
 // Columns of the register grid.
 enum RegisterGridColumn {
   kRegisterAddressCol = 0,  // register address, decimal

@@ -6,12 +6,13 @@
 #include <array>
 #include <cstdio>
 #include <cstring>
-#include <limits>
 #include <memory>
 #include <optional>
 #include <variant>
 
 #include "core/settings/atomic_file.h"
+#include "core/settings/control_ranges.h"
+#include "core/text/number.h"
 
 namespace orvio {
 
@@ -23,8 +24,7 @@ struct SettingRow {
   const char* section;
   const char* key;
   Field field;
-  int min = 0;  // integers only: the range of the up-down control
-  int max = 0;
+  ControlRange range{0, 0};  // integers only: the range of the up-down control
 };
 
 // The order of reading and writing.
@@ -34,35 +34,19 @@ const std::array<SettingRow, 17> kSettingRows{{
     {"Modbus port", "Parity", &Settings::portParity},
     {"Modbus port", "SB", &Settings::portStopBits},
     {"Modbus", "AutoOpen", &Settings::autoOpen},
-    {"Mbus", "Timeout", &Settings::mbusTimeout, 300, 9900},
-    {"Mbus", "SearchFrom", &Settings::searchFrom, 0, 250},
-    {"Mbus", "SearchTo", &Settings::searchTo, 0, 255},
-    {"Mbus", "Retry", &Settings::retry, 0, 9},
-    {"Modbus", "Timeout", &Settings::modbusTimeout, 50, 20000},
-    {"Modbus", "Address", &Settings::modbusAddress, 1, 255},
+    {"Mbus", "Timeout", &Settings::mbusTimeout, control_range::kMbusTimeout},
+    {"Mbus", "SearchFrom", &Settings::searchFrom, control_range::kSearchFrom},
+    {"Mbus", "SearchTo", &Settings::searchTo, control_range::kSearchTo},
+    {"Mbus", "Retry", &Settings::retry, control_range::kRetry},
+    {"Modbus", "Timeout", &Settings::modbusTimeout, control_range::kModbusTimeout},
+    {"Modbus", "Address", &Settings::modbusAddress, control_range::kModbusAddress},
     {"Modbus", "STADDR", &Settings::startRegister},
     {"Modbus", "Count", &Settings::registerCount},
     {"Misc", "Dir", &Settings::dataDir},
     {"TCP", "IP", &Settings::tcpIp},
     {"TCP", "Port", &Settings::tcpPort},
-    {"TCP", "EthTimeout", &Settings::ethTimeout, 30, 9999},
+    {"TCP", "EthTimeout", &Settings::ethTimeout, control_range::kEthTimeout},
 }};
-
-// A decimal integer with an optional sign, saturated to the range of long long. Nothing when the
-// text is not such a number.
-std::optional<long long> ParseDecimal(std::string_view text) {
-  size_t i = 0;
-  bool negative = false;
-  if (i < text.size() && (text[i] == '+' || text[i] == '-')) negative = text[i++] == '-';
-  if (i == text.size()) return std::nullopt;
-  long long value = 0;
-  constexpr long long kLimit = std::numeric_limits<long long>::max() / 10 - 9;
-  for (; i < text.size(); ++i) {
-    if (text[i] < '0' || text[i] > '9') return std::nullopt;
-    if (value < kLimit) value = value * 10 + (text[i] - '0');
-  }
-  return negative ? -value : value;
-}
 
 struct ParseState {
   Settings settings;
@@ -80,13 +64,9 @@ int OnEntry(void* user, const char* section, const char* name, const char* value
     if (auto text = std::get_if<std::string Settings::*>(&row.field)) {
       s.** text = value;
     } else if (auto integer = std::get_if<int Settings::*>(&row.field)) {
-      if (auto number = ParseDecimal(value)) {
-        const long long clamped =
-            *number < row.min ? row.min : (*number > row.max ? row.max : *number);
-        s.** integer = static_cast<int>(clamped);
-      }
+      if (auto number = ParseSignedDecimal(value)) s.** integer = row.range.Clamp(*number);
     } else if (auto flag = std::get_if<bool Settings::*>(&row.field)) {
-      if (auto number = ParseDecimal(value)) s.** flag = *number != 0;
+      if (auto number = ParseSignedDecimal(value)) s.** flag = *number != 0;
     }
     return 1;
   }
@@ -182,7 +162,10 @@ Settings ParseSettings(std::string_view iniText, const Settings& defaults) {
 }
 
 Settings ReadSettings(const std::string& path) {
-  const Settings defaults = DefaultSettings(FolderWithSeparator(path));
+  return ReadSettings(path, DefaultSettings(FolderWithSeparator(path)));
+}
+
+Settings ReadSettings(const std::string& path, const Settings& defaults) {
   std::unique_ptr<std::FILE, int (*)(std::FILE*)> file(std::fopen(path.c_str(), "rb"),
                                                        &std::fclose);
   if (!file) return defaults;

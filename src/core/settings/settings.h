@@ -7,7 +7,7 @@
 namespace orvio {
 
 // Defaults are those of a first start. Integers are positions of up-down controls and always lie
-// in their control's range after reading (see kSettingRows in settings.cpp).
+// in their control's range after reading (see core/settings/control_ranges.h).
 struct Settings {
   // [Modbus port]
   std::string portName = "COM1";    // Combo_com2_name
@@ -54,6 +54,8 @@ Settings ParseSettings(std::string_view iniText, const Settings& defaults);
 // Reads the file at `path`; defaults (with "Dir" the folder of `path`) when it is missing or
 // unreadable. The file lies beside the executable, so that folder is the executable's.
 Settings ReadSettings(const std::string& path);
+// The same over the caller's defaults (an installed copy keeps its settings elsewhere).
+Settings ReadSettings(const std::string& path, const Settings& defaults);
 
 // The INI text: every section once, in the order its first key appears in the settings table,
 // keys in table order, "key=value" lines. Line breaks and NUL bytes in texts are dropped so a

@@ -27,6 +27,10 @@ int NextPlannedRow(const TextGrid& loops, int row) {
   return -1;
 }
 
+std::string SettingAddressLine(int address, const std::string& id) {
+  return "Setting Primary address " + std::to_string(address) + " to device " + id + "...";
+}
+
 bool HasNoMeterRow(const TextGrid& loops) {
   return loops.RowCount() <= 1 || (loops.RowCount() == 2 && loops.Cell(1, 1).empty());
 }

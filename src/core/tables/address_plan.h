@@ -4,13 +4,27 @@
 
 #include <string>
 
+#include "core/settings/control_ranges.h"
 #include "core/tables/text_grid.h"
 
 namespace orvio {
 
 // Primary addresses a meter can be given (UD_address 1..250; 251..255 are reserved on M-Bus).
-inline constexpr int kFirstNewAddress = 1;
-inline constexpr int kLastNewAddress = 250;
+inline constexpr int kFirstNewAddress = control_range::kNewAddress.min;
+inline constexpr int kLastNewAddress = control_range::kNewAddress.max;
+
+// Memo and box texts of the primary address changes.
+namespace address_text {
+inline constexpr char kChangeCaption[] = "Change address";
+inline constexpr char kChangeQuestion[] = "Are you sure changing Primary address?";
+inline constexpr char kInvalidAddresses[] =
+    "Invalid primary addresses in the table, process finished!";
+inline constexpr char kSetAllFinished[] = "Process of setting primary addresses finished!";
+}  // namespace address_text
+
+// "Setting Primary address <address> to device <id>...", the memo line of each change of
+// "Set all Primary addresses".
+std::string SettingAddressLine(int address, const std::string& id);
 
 // The meter ID of a row: the first eight characters of its ID cell when they are eight decimal
 // digits, else "" (the header, the open row, a text or a wildcard would select the wrong meters).

@@ -12,6 +12,10 @@ namespace orvio {
 // Column of the "Addr " cell.
 inline constexpr int kDeviceAddressColumn = 1;
 
+// Rows the table is made for: the header and one row per device the gateway can hold (1 to 250,
+// the rows that can be marked).
+inline constexpr int kDeviceTableMaxRows = 251;
+
 // Fills the last row with the record's cells and adds one empty row below it.
 void AppendDeviceRow(TextGrid& devices, const DeviceRowCells& cells);
 

@@ -1,6 +1,6 @@
 #include "core/tables/meter_placement.h"
 
-#include <charconv>
+#include "core/text/number.h"
 
 namespace orvio {
 
@@ -11,14 +11,7 @@ void WriteRow(TextGrid& grid, int row, const std::array<std::string, 8>& summary
 }
 
 // Decimal number in a cell; -1 when the cell is not one.
-int CellNumber(const std::string& text) {
-  int value = 0;
-  const char* first = text.data();
-  const char* last = first + text.size();
-  auto r = std::from_chars(first, last, value);
-  if (text.empty() || r.ec != std::errc() || r.ptr != last) return -1;
-  return value;
-}
+int CellNumber(const std::string& text) { return ParseInt(text).value_or(-1); }
 
 // Writes into the open last row and opens a new one while under the cap.
 int Append(TextGrid& grid, const std::array<std::string, 8>& summary) {

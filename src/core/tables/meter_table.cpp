@@ -1,7 +1,8 @@
 #include "core/tables/meter_table.h"
 
-#include <charconv>
 #include <string>
+
+#include "core/text/number.h"
 
 namespace orvio {
 
@@ -17,14 +18,7 @@ bool RowEmpty(const TextGrid& grid, int row) {
 
 int MeterRowAddress(const TextGrid& loops, int row) {
   if (row < 0 || row >= loops.RowCount()) return -1;
-  const std::string text = loops.Cell(1, row);
-  const char* first = text.data();
-  const char* last = first + text.size();
-  if (first != last && *first == '+') ++first;  // from_chars takes a '-' but no '+'
-  int value = 0;
-  const auto r = std::from_chars(first, last, value);
-  if (first == last || r.ec != std::errc() || r.ptr != last) return -1;
-  return value;
+  return ParseInt(loops.Cell(1, row)).value_or(-1);
 }
 
 bool RemoveMeterRow(TextGrid& loops, int row) {

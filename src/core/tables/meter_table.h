@@ -6,6 +6,14 @@
 
 namespace orvio {
 
+// Memo and box texts of the M-Bus device table.
+namespace meter_text {
+inline constexpr char kClearCaption[] = "Clear table";
+inline constexpr char kClearQuestion[] = "Do you want to clear the table?";
+// The selected row is no meter, or no longer the meter at the selected address.
+inline constexpr char kNoValidDevice[] = "Not a valid device selected...";
+}  // namespace meter_text
+
 // The integer in the "Addr " cell of a row (decimal, optional sign); -1 when the cell holds no
 // number or the row does not exist.
 int MeterRowAddress(const TextGrid& loops, int row);

@@ -1,10 +1,12 @@
 #include "core/tables/table_file.h"
 
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
 
 #include "core/settings/atomic_file.h"
 #include "core/tables/device_table.h"
+#include "core/tables/meter_placement.h"
 #include "core/tables/meter_table.h"
 
 namespace orvio {
@@ -108,49 +110,69 @@ std::vector<std::string> SplitTableLines(std::string_view text) {
   return lines;
 }
 
-MbusTableRows ReadMbusTableRows(const std::vector<std::string>& lines) {
+MbusTableRows ReadMbusTableRows(std::span<const std::string> lines, std::size_t maxRows) {
   // A field keeps at most 50 characters of up to 4 bytes each; collecting stops there so that a
   // huge line without ";" costs no memory.
   constexpr std::size_t kCollectBytes = 4 * kMbusFieldMaxChars;
   MbusTableRows out;
-  for (const std::string& line : lines) {
+  for (std::size_t n = 0; n < lines.size(); ++n) {
     MbusTableRow row;
     std::size_t field = 0;
     std::string text;
-    for (char c : line) {
+    bool ninthField = false;
+    for (char c : lines[n]) {
       if (c != ';') {
         if (text.size() < kCollectBytes) text += c;
         continue;
       }
       if (field == row.size()) {
-        out.tooManyFields = true;
-        return out;
+        ninthField = true;
+        break;
       }
       row[field++] = FirstChars(text, kMbusFieldMaxChars);
       text.clear();
+    }
+    if (out.rows.size() >= maxRows) {
+      if (!ninthField && AllEmpty(row)) continue;
+      out.moreRows = true;
+      out.linesRead = n + 1;
+      return out;
+    }
+    out.linesRead = n + 1;
+    if (ninthField) {
+      out.tooManyFields = true;
+      return out;
     }
     out.rows.push_back(std::move(row));
   }
   return out;
 }
 
-bool LoadMbusTable(TextGrid& loops, const std::vector<std::string>& lines) {
+bool LoadMbusTable(TextGrid& loops, const std::vector<std::string>& lines,
+                   std::size_t* linesRead) {
   ClearMeterTable(loops);
-  const MbusTableRows read = ReadMbusTableRows(lines);
+  const std::span<const std::string> all(lines);
   std::size_t first = 0;
+  if (!all.empty()) {
+    const MbusTableRows head = ReadMbusTableRows(all.first(1));
+    if (!head.rows.empty() && RepeatsHeader(loops, head.rows[0])) first = 1;
+  }
+  // Room for meters between the header and the open row.
+  const MbusTableRows read =
+      ReadMbusTableRows(all.subspan(first), static_cast<std::size_t>(kMeterTableMaxRows - 2));
   std::size_t last = read.rows.size();
-  if (last > 0 && RepeatsHeader(loops, read.rows[0])) first = 1;
-  while (last > first && AllEmpty(read.rows[last - 1])) --last;
+  while (last > 0 && AllEmpty(read.rows[last - 1])) --last;
   // Header, the rows read, and the open row; the grid is sized once, not row by row.
-  loops.SetRowCount(static_cast<int>(last - first) + 2);
-  for (std::size_t i = first; i < last; ++i) {
-    const int row = static_cast<int>(i - first) + 1;
+  loops.SetRowCount(static_cast<int>(last) + 2);
+  for (std::size_t i = 0; i < last; ++i) {
+    const int row = static_cast<int>(i) + 1;
     for (int col = 0; col < kMbusTableColumns; ++col) {
       const std::string& cell = read.rows[i][static_cast<std::size_t>(col)];
       if (!cell.empty()) loops.SetCell(col, row, cell);
     }
   }
-  return read.tooManyFields;
+  if (linesRead) *linesRead = first + read.linesRead;
+  return read.tooManyFields || read.moreRows;
 }
 
 std::vector<std::string> ReadDeviceLineFields(std::string_view line) {
@@ -168,12 +190,23 @@ std::vector<std::string> ReadDeviceLineFields(std::string_view line) {
   return fields;
 }
 
-void ImportDeviceTable(TextGrid& devices, const std::vector<std::string>& lines) {
+bool ImportDeviceTable(TextGrid& devices, const std::vector<std::string>& lines,
+                       std::size_t* linesRead) {
   ClearDeviceTable(devices);
-  if (lines.size() < 2) return;
-  // Line n goes to row n; one row is added per line, which leaves an empty row at the end.
-  devices.SetRowCount(static_cast<int>(lines.size()) + 1);
-  for (std::size_t n = 1; n < lines.size(); ++n) {
+  if (linesRead) *linesRead = lines.size();
+  if (lines.size() < 2) return false;
+  // Line n goes to row n, up to the table's last row.
+  const std::size_t rows = std::min(lines.size(), static_cast<std::size_t>(kDeviceTableMaxRows));
+  bool more = false;
+  std::size_t used = rows;
+  for (std::size_t n = rows; n < lines.size() && !more; ++n) {
+    for (const std::string& field : ReadDeviceLineFields(lines[n])) more = more || !field.empty();
+    if (more) used = n + 1;
+  }
+  if (linesRead) *linesRead = used;
+  // One row is added per line, which leaves an empty row at the end.
+  devices.SetRowCount(static_cast<int>(rows) + 1);
+  for (std::size_t n = 1; n < rows; ++n) {
     const std::vector<std::string> fields = ReadDeviceLineFields(lines[n]);
     for (std::size_t col = 0; col < fields.size(); ++col)
       if (!fields[col].empty())
@@ -182,6 +215,7 @@ void ImportDeviceTable(TextGrid& devices, const std::vector<std::string>& lines)
   const int last = devices.RowCount() - 1;
   if (last > 1 && (devices.Cell(0, last).empty() || devices.Cell(1, last).empty()))
     devices.SetRowCount(last);
+  return more;
 }
 
 }  // namespace orvio

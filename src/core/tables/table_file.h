@@ -4,6 +4,7 @@
 #include <array>
 #include <cstddef>
 #include <optional>
+#include <span>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -16,8 +17,6 @@ inline constexpr char kRegisterExportFileName[] = "modbusUR.csv";
 inline constexpr char kSaveFilter[] = "CSV files|*.csv";
 inline constexpr char kSaveDefaultExtension[] = "csv";
 inline constexpr char kSaveErrorCaption[] = "Error saving file";
-inline constexpr char kSaveDialogFailedText[] =
-    "File cannot be written or open!\nContact administrator.";
 inline constexpr char kSaveWriteFailedText[] =
     "File cannot be written, no rights!\nContact administrator.";
 
@@ -70,18 +69,33 @@ struct MbusTableRows {
   std::vector<MbusTableRow> rows;
   // A line had a ninth ";": reading stopped before it.
   bool tooManyFields = false;
+  // `rows` was full and a later line held a field with text: reading stopped there.
+  bool moreRows = false;
+  // Lines taken up to where reading ended, the line that stopped it included; empty lines after
+  // `rows` was full that did not stop it are not counted.
+  std::size_t linesRead = 0;
 };
 
 // Each ";" closes a field, cut to its first kMbusFieldMaxChars characters (UTF-8 sequences are
 // kept whole); text after a line's last ";" is dropped; fields a line does not reach are empty.
-MbusTableRows ReadMbusTableRows(const std::vector<std::string>& lines);
+// At most `maxRows` rows are read; after them, lines without any text in their fields are passed
+// over and the first other line ends the reading with `moreRows`.
+MbusTableRows ReadMbusTableRows(std::span<const std::string> lines,
+                                std::size_t maxRows = static_cast<std::size_t>(-1));
+inline MbusTableRows ReadMbusTableRows(const std::vector<std::string>& lines,
+                                       std::size_t maxRows = static_cast<std::size_t>(-1)) {
+  return ReadMbusTableRows(std::span<const std::string>(lines), maxRows);
+}
 
 // Replaces the table's rows (row 0, the header, is kept) with the rows of `lines`. A first line
 // that repeats the table's header is the header the writer put there, not a meter. The table
 // ends with exactly one empty open row, so the writer's closing line of semicolons becomes that
-// open row again instead of an extra empty meter. Returns whether a ninth field stopped the load
-// (the rows before it stay loaded).
-bool LoadMbusTable(TextGrid& loops, const std::vector<std::string>& lines);
+// open row again instead of an extra empty meter. The table holds at most kMeterTableMaxRows rows
+// with its header and open row; reading stops when it is full. Returns whether the file held too
+// much for the table: a ninth field on a line, or a meter beyond the last row (the rows before
+// stay loaded). `linesRead`, when given, receives the number of lines taken from the file.
+bool LoadMbusTable(TextGrid& loops, const std::vector<std::string>& lines,
+                   std::size_t* linesRead = nullptr);
 
 // ---- the activated-device table ("modbus_data_" files) ----
 
@@ -94,7 +108,10 @@ std::vector<std::string> ReadDeviceLineFields(std::string_view line);
 
 // Clears the table (header kept, row count 2) and writes line n (from the second line on; the
 // first is the header) into row n, columns 0 to 3. A last row without ID or Addr is removed,
-// never below the header and one row.
-void ImportDeviceTable(TextGrid& devices, const std::vector<std::string>& lines);
+// never below the header and one row. Rows 1 to kDeviceTableMaxRows - 1 are filled at most;
+// reading stops there. Returns whether a later line held a field with text (a device the table
+// has no row for). `linesRead`, when given, receives the number of lines taken from the file.
+bool ImportDeviceTable(TextGrid& devices, const std::vector<std::string>& lines,
+                       std::size_t* linesRead = nullptr);
 
 }  // namespace orvio

@@ -1,8 +1,10 @@
 // Renders the main window's two pages with live data from the simulated gateway into PNG files
-// for the documentation. Usage: orvio_docshots OUTDIR (run under xvfb-run or offscreen).
+// for the documentation. Usage: orvio_docshots OUTDIR [--manual] (run under xvfb-run or
+// offscreen). --manual adds the About box and the Settings page's groups for the user manual.
 #include <QApplication>
 #include <QDir>
 #include <QElapsedTimer>
+#include <QGroupBox>
 #include <QThread>
 #include <functional>
 
@@ -30,8 +32,9 @@ bool WaitFor(const std::function<bool()>& cond, int ms) {
 
 int main(int argc, char** argv) {
   QApplication app(argc, argv);
-  QApplication::setApplicationName("Orvio");
+  orvio::SetApplicationIdentity();
   const QString out = argc > 1 ? argv[1] : "docs";
+  const bool manual = argc > 2 && QString(argv[2]) == "--manual";
   QDir().mkpath(out);
   orvio::sim::GatewaySim sim;
   const int port = sim.StartTcp(0);
@@ -68,9 +71,20 @@ int main(int argc, char** argv) {
   form.PageControl1->setCurrentWidget(form.TabSheet2);
   Pump(200);
   form.grab().save(out + "/main-settings.png");
+  if (manual) {
+    form.GroupBox2->grab().save(out + "/group-serial.png");
+    form.GroupBox1->grab().save(out + "/group-tcp.png");
+    form.GroupBox3->grab().save(out + "/group-commands.png");
+  }
   form.PageControl1->setCurrentWidget(form.TabSheet1);
   Pump(200);
   form.grab().save(out + "/main-quick.png");
+  if (manual) {
+    form.About1Click();
+    Pump(200);
+    form.FAbout->grab().save(out + "/about.png");
+    form.FAbout->hide();
+  }
   form.close();
   QFile::remove(QDir::tempPath() + "/orvio-docshots.ini");
   return 0;
