@@ -87,10 +87,7 @@ void TForm1::FormClose() {
     if (link.SerialOpen) ToggleSerialPort();
   }
   if (link.SerialOpen) ToggleSerialPort();
-  if (link.TcpConnected) {
-    Xport_socket->abort();
-    link.TcpConnected = false;
-  }
+  if (link.TcpConnected) CloseTcpLink();
   for (DTimer* timer : {Timer_free_command, Timer_modbus, Timer_auto, Timer_status,
                         TimerReadDevices, Timer_mbus, Timer_mbusRespond, Timer_activateAll,
                         Timer_changePrimaryAll})

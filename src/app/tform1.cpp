@@ -9,7 +9,6 @@
 #include <QGroupBox>
 #include <QHBoxLayout>
 #include <QMenuBar>
-#include <QScrollBar>
 #include <QSplitter>
 #include <QTimer>
 #include <QVBoxLayout>
@@ -79,6 +78,7 @@ TForm1::TForm1(QString appDir, QString settingsPath, QWidget* parent)
   Comm2 = new SerialLink(this);
   Xport_socket = new QTcpSocket(this);
   XportEnd = new TcpEndWatch(Xport_socket);
+  link.Attach(Comm2, Xport_socket);
   Timer_free_command = new DTimer(this, 5);
   Timer_modbus = new DTimer(this);
   Timer_auto = new DTimer(this);
@@ -117,13 +117,7 @@ void TForm1::BuildWindow() {
   PageControl1->addTab(TabSheet1, "   Quick read/write   ");
   split->addWidget(PageControl1);
 
-  Memo_current = new QPlainTextEdit;
-  Memo_current->setObjectName("Memo_current");
-  Memo_current->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
-  Memo_current->setLineWrapMode(QPlainTextEdit::NoWrap);
-  Memo_current->setUndoRedoEnabled(false);
-  Memo_current->setMaximumBlockCount(0);
-  Memo_current->viewport()->installEventFilter(this);
+  Memo_current = new TraceMemo;
   split->addWidget(Memo_current);
   split->setStretchFactor(0, 4);
   split->setStretchFactor(1, 1);
@@ -641,86 +635,6 @@ void TForm1::WireTimers() {
 
 // ---- shared helpers ----
 
-namespace {
-constexpr int kMemoFlushMs = 20;  // the longest a trace line waits for the widget
-}  // namespace
-
-void TForm1::MemoAdd(const QString& line) {
-  // Some messages end in a carriage return of their own ("Error in CRC field\r"). The widget
-  // takes a lone CR for a line break, so kept it would add an empty line after the message when
-  // it ends a batch and none when it does not; the memo line is the text without it.
-  if (line.endsWith(QLatin1Char('\r')))
-    memoPending_ << line.chopped(1);
-  else
-    memoPending_ << line;
-  if (!memoFlushQueued_) {
-    memoFlushQueued_ = true;
-    // Lines written within a short while go to the widget together: every hand-over lays out
-    // and repaints the memo, and a busy session writes a line or two per event-loop pass.
-    // MemoLines() and the log save take pending lines at once.
-    QTimer::singleShot(kMemoFlushMs, this, &TForm1::FlushMemo);
-  }
-}
-
-void TForm1::MemoAddLines(const std::vector<std::string>& lines) {
-  for (const auto& l : lines) MemoAdd(QString::fromStdString(l));
-}
-
-void TForm1::FlushMemo() {
-  memoFlushQueued_ = false;
-  if (memoPending_.isEmpty()) return;
-  // One call per batch: laying out each line separately is what makes long sessions slow.
-  // The view follows the end while it is there; a user reading further up is not moved.
-  const bool atEnd = MemoAtEnd();
-  Memo_current->appendPlainText(memoPending_.join('\n'));
-  memoPending_.clear();
-  if (atEnd)
-    ScrollMemoToEnd();
-  else
-    memoEndValue_ = -1;
-}
-
-bool TForm1::MemoAtEnd() const {
-  // Still where the view was last put at the end counts as the end: a line wider than the view
-  // brings up the horizontal scroll bar, which lowers the view by a line and so raises the
-  // maximum without the user scrolling anywhere.
-  const QScrollBar* bar = Memo_current->verticalScrollBar();
-  return bar->value() >= bar->maximum() || bar->value() == memoEndValue_;
-}
-
-void TForm1::ScrollMemoToEnd() {
-  QTextCursor end(Memo_current->document());
-  end.movePosition(QTextCursor::End);
-  Memo_current->setTextCursor(end);
-  Memo_current->ensureCursorVisible();
-  QScrollBar* bar = Memo_current->verticalScrollBar();
-  bar->setValue(bar->maximum());
-  memoEndValue_ = bar->value();
-}
-
-bool TForm1::eventFilter(QObject* watched, QEvent* event) {
-  // The memo's view changes height (the horizontal scroll bar comes or goes, the window or the
-  // splitter is resized): a view at the end stays at the end once the memo has laid itself out.
-  if (watched == Memo_current->viewport() && event->type() == QEvent::Resize && MemoAtEnd())
-    QTimer::singleShot(0, this, [this] {
-      if (memoPending_.isEmpty()) ScrollMemoToEnd();
-    });
-  return QMainWindow::eventFilter(watched, event);
-}
-
-QStringList TForm1::MemoLines() {
-  FlushMemo();
-  QString text = Memo_current->toPlainText();
-  if (text.isEmpty()) return {};
-  return text.split('\n');
-}
-
-void TForm1::MemoClear() {
-  memoPending_.clear();
-  Memo_current->clear();
-  memoEndValue_ = 0;
-}
-
 QMessageBox::StandardButton TForm1::Box(QWidget* owner, const QString& caption, const QString& text,
                                         QMessageBox::Icon icon,
                                         QMessageBox::StandardButtons buttons) {
@@ -734,20 +648,6 @@ bool TForm1::CheckLink() {
   if (LinkOpen()) return true;
   MemoAdd(QString(gateway_text::kNoLink));
   return false;
-}
-
-void TForm1::ClearBuffers() {
-  link.SerialRxBuffer.clear();
-  link.TcpRxBuffer.clear();
-}
-
-void TForm1::ClearBuffersAndPurge() {
-  ClearBuffers();
-  if (link.SerialOpen) Comm2->Purge();
-}
-
-const ByteString& TForm1::RawReceived() const {
-  return link.TcpConnected ? link.TcpRxBuffer : link.SerialRxBuffer;
 }
 
 QString TForm1::Panel(int i) const { return StatusPanels[static_cast<size_t>(i)]->text(); }

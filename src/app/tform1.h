@@ -29,10 +29,12 @@
 #include <string>
 
 #include "app/operations.h"
+#include "app/trace_memo.h"
 #include "app/widgets.h"
 #include "core/bytes.h"
 #include "core/modbus/answer.h"
 #include "core/modbus/frames.h"
+#include "link/link.h"
 #include "link/serial_link.h"
 #include "link/tcp_end_watch.h"
 
@@ -66,16 +68,6 @@ struct UiSeam {
 };
 
 // ---- state, one group per subsystem ----
-
-// Links: src/link/serial_handlers.cpp, src/link/tcp_handlers.cpp; sending and the answer intake
-// in src/modbus/senders.cpp.
-struct LinkState {
-  bool SerialOpen = false;
-  bool TcpConnected = false;
-  ByteString SerialRxBuffer;
-  ByteString TcpRxBuffer;
-  uint16_t TransactionId = 1000;
-};
 
 // Gateway configuration and status: src/gateway/config_commands.cpp, network_settings.cpp,
 // status_readout.cpp, gateway_requests.cpp.
@@ -144,7 +136,7 @@ class TForm1 : public QMainWindow {
 
   UiSeam seam;
 
-  LinkState link;
+  Link link;  // src/link: link.h (the link in use), serial_handlers.cpp, tcp_handlers.cpp
   GatewayState gateway;
   DeviceMapState devices;
   TunnelState tunnel;
@@ -152,15 +144,15 @@ class TForm1 : public QMainWindow {
   ChangeState changes;
 
   // ---- helpers shared by every subsystem (src/app/tform1.cpp) ----
-  // Adds one line to the trace memo. Lines reach the widget together, at most 20 ms after the
-  // first of them (MemoLines and FlushMemo take them at once).
-  void MemoAdd(const QString& line);
+  // Adds one line to the trace memo (TraceMemo: lines reach the widget together, at most 20 ms
+  // after the first of them; MemoLines and FlushMemo take them at once).
+  void MemoAdd(const QString& line) { Memo_current->Add(line); }
   void MemoAdd(const std::string& line) { MemoAdd(QString::fromStdString(line)); }
-  void MemoAddLines(const std::vector<std::string>& lines);
+  void MemoAddLines(const std::vector<std::string>& lines) { Memo_current->AddLines(lines); }
   // All memo lines, pending ones included.
-  QStringList MemoLines();
-  void MemoClear();
-  void FlushMemo();
+  QStringList MemoLines() { return Memo_current->Lines(); }
+  void MemoClear() { Memo_current->Clear(); }
+  void FlushMemo() { Memo_current->Flush(); }
   QMessageBox::StandardButton Box(QWidget* owner, const QString& caption, const QString& text,
                                   QMessageBox::Icon icon = QMessageBox::Warning,
                                   QMessageBox::StandardButtons buttons = QMessageBox::Ok);
@@ -184,15 +176,15 @@ class TForm1 : public QMainWindow {
   const OperationTable& Operations() const { return operations_; }
 
   // ---- links (src/link, src/modbus/senders.cpp) ----
-  bool LinkOpen() const { return link.SerialOpen || link.TcpConnected; }
+  bool LinkOpen() const { return link.Open(); }
   // "Serial or TCP port for modbus is not open..." when no link is open; returns LinkOpen().
   bool CheckLink();
   // Clears both receive buffers.
-  void ClearBuffers();
+  void ClearBuffers() { link.Clear(); }
   // Clears both buffers and purges the serial port when it is open.
-  void ClearBuffersAndPurge();
+  void ClearBuffersAndPurge() { link.ClearAndPurge(); }
   // The receive buffer of the link in use, as it arrived (for TCP with its MBAP header).
-  const ByteString& RawReceived() const;
+  const ByteString& RawReceived() const { return link.Received(); }
   void ToggleSerialPort();
   void Butt_open_port2Click();
   void Comm2RxChar(int count);
@@ -259,6 +251,8 @@ class TForm1 : public QMainWindow {
   // Marks a configuration command's answer as awaited and clears both buffers.
   void ExpectCommandAnswer();
   bool AwaitingCommandAnswer() const { return gateway.CommandPending; }
+  // The real-address listing's answer is awaited (the buffers were cleared before its request).
+  void SetCommandPending() { gateway.CommandPending = true; }
   // The awaited command answer has been taken (or another request replaced it).
   void ClearCommandPending() { gateway.CommandPending = false; }
   // A configuration write: ExpectCommandAnswer, send, enable Timer_modbus (whose tick logs the
@@ -401,7 +395,7 @@ class TForm1 : public QMainWindow {
   QTabWidget* PageControl1;
   QWidget* TabSheet1;  // "Quick read/write"
   QWidget* TabSheet2;  // "Settings"
-  QPlainTextEdit* Memo_current;
+  TraceMemo* Memo_current;
   QLabel* Label4;
   QLineEdit* Edit_command;
   QCheckBox* Check_ascii;
@@ -520,7 +514,6 @@ class TForm1 : public QMainWindow {
 
  protected:
   void closeEvent(QCloseEvent* e) override;
-  bool eventFilter(QObject* watched, QEvent* event) override;
 
  private:
   // Window building (src/app/tform1.cpp, one function per page and group).
@@ -545,9 +538,6 @@ class TForm1 : public QMainWindow {
   void WireNetwork();
   void WireTimers();
   void InstallFilters();
-  // Whether the trace view is at its end (or was put there and not moved since).
-  bool MemoAtEnd() const;
-  void ScrollMemoToEnd();
   void CoupleCheckBoxes();
   void FillOperationTable();  // src/app/operations.cpp
   // Sends one request of `kind` with the given protocol data unit over the link in use.
@@ -622,10 +612,6 @@ class TForm1 : public QMainWindow {
   QString settingsDirValue_;  // "Dir": start folder of the CSV dialogs, written back unchanged
   QString logDir_;            // the folder "Save log" writes log.txt into
   QStringList manualCandidates_;  // where "UsrMan.pdf" is looked for, in order
-  QStringList memoPending_;
-  bool memoFlushQueued_ = false;
-  // Scroll position at which FlushMemo last put the trace at its end; -1 once the user left it.
-  int memoEndValue_ = 0;
   bool closing_ = false;
   bool closed_ = false;
   bool closeFromSignal_ = false;

@@ -66,8 +66,8 @@ void TForm1::BitBtn14Click() {
   if (devices.SelectedDeviceAddress < 0 || !LinkOpen()) return;
   ClearBuffersAndPurge();
   Timer_free_command->SetInterval(UD_timeout->Position());
-  for (const GatewayRequest& request :
-       WriteModbusRequests(activate, del, inputs, static_cast<uint8_t>(devices.SelectedDeviceAddress)))
+  const auto address = static_cast<uint8_t>(devices.SelectedDeviceAddress);
+  for (const GatewayRequest& request : WriteModbusRequests(activate, del, inputs, address))
     SendGatewayRequest(request);
   Timer_free_command->Start();
 }
@@ -97,9 +97,9 @@ void TForm1::Exclude2inputs1Click() {
 }
 
 void TForm1::DeleteAll1Click() {
+  // Delete All goes out only while the serial port is open.
   if (!link.SerialOpen) return;
-  link.SerialRxBuffer.clear();
-  Comm2->Purge();
+  link.ClearSerialAndPurge();
   if (!ConfirmDelete(*this, device_text::kDeleteAllQuestion)) return;
   Timer_free_command->SetInterval(UD_timeout->Position());
   SendGatewayRequest(DeleteAllRequest());

@@ -40,7 +40,7 @@ void TForm1::StartFreeCommand(FreeCommand what, int intervalMs) {
   devices.VersionReadPending = what == FreeCommand::DeviceMap;
   devices.DeviceListPending = what == FreeCommand::DeviceMap;
   if (what == FreeCommand::RealAddresses)
-    ExpectCommandAnswer();
+    SetCommandPending();
   else
     ClearCommandPending();
   Timer_free_command->SetInterval(intervalMs);
@@ -109,7 +109,8 @@ void TForm1::TimerReadDevicesTimer() {
     const AnswerCheck check = ValidateAnswer(answer, CheckForm::kDeviceMap);
     if (check.ok()) {
       const TModbusDevice device = DecodeDeviceRecord(ReadAnswerRegisters(answer, check));
-      AppendDeviceRow(*GridDevices, DeviceRow(device, devices.DeviceRecordSize, DecimalSeparator()));
+      AppendDeviceRow(*GridDevices,
+                      DeviceRow(device, devices.DeviceRecordSize, DecimalSeparator()));
       RepaintDeviceGrid();
     }
   }
@@ -150,7 +151,10 @@ void TForm1::GridDevicesMouseUp(Qt::MouseButton, int, int row, bool ctrl) {
     for (int r = 1; r < GridDevices->rowCount() && r <= lastMark; ++r)
       devices.RowMarks[static_cast<size_t>(r)] = true;
   } else if (ctrl && IsDataRow(*GridDevices, row)) {
-    if (row <= lastMark) devices.RowMarks[static_cast<size_t>(row)] = !devices.RowMarks[static_cast<size_t>(row)];
+    if (row <= lastMark) {
+      bool& mark = devices.RowMarks[static_cast<size_t>(row)];
+      mark = !mark;
+    }
   } else {
     devices.RowMarks.fill(false);
     if (IsDataRow(*GridDevices, row)) {

@@ -48,15 +48,7 @@ void TForm1::ToggleSerialPort() {
   Butt_open_port2->setText("Connect to port");
 }
 
-void TForm1::Comm2RxChar(int /*count*/) {
-  char buf[1024];
-  // Everything waiting is taken, 1024 bytes at a time, in arrival order.
-  for (;;) {
-    qint64 n = Comm2->Read(buf, sizeof buf);
-    if (n <= 0) break;
-    link.SerialRxBuffer.append(buf, static_cast<size_t>(n));
-  }
-}
+void TForm1::Comm2RxChar(int /*count*/) { link.TakeSerialBytes(); }
 
 void TForm1::SerialPortLost(const QString& message) {
   if (!link.SerialOpen) return;

@@ -95,10 +95,7 @@ void TForm1::Xport_socketDisconnect() {
   Butt_connect_xport->setEnabled(!link.SerialOpen);
 }
 
-void TForm1::Xport_socketRead() {
-  QByteArray data = Xport_socket->readAll();
-  link.TcpRxBuffer.append(data.constData(), static_cast<size_t>(data.size()));
-}
+void TForm1::Xport_socketRead() { link.TakeTcpBytes(); }
 
 void TForm1::Xport_socketError(QAbstractSocket::SocketError error) {
   // A peer that closes normally is a disconnection, not an error; a reset is one (the socket

@@ -1,7 +1,6 @@
 // Command console and log: hand-typed commands (their answer is logged by Timer_free_command's
 // collector, src/gateway/device_map.cpp), clearing and saving the trace log.
 #include <QDir>
-#include <QSaveFile>
 
 #include "app/tform1.h"
 #include "core/modbus/console.h"
@@ -37,20 +36,9 @@ void TForm1::Check_hexClick() {}
 void TForm1::BitBtn5Click() { MemoClear(); }
 
 void TForm1::BitBtn6Click() {
-  const QString folder = logDir_;
-  // A missing "files" folder is created; one that cannot be made or written is reported.
-  QDir().mkpath(folder);
-  QSaveFile file(QDir(folder).filePath("log.txt"));
-  if (!file.open(QIODevice::WriteOnly)) {
-    MemoAdd(QString(kLogNotWritten));
-    return;
-  }
-  const QStringList lines = MemoLines();
-  for (const QString& line : lines) {
-    file.write(line.toLocal8Bit());
-    file.write("\n");
-  }
-  if (!file.commit()) MemoAdd(QString(kLogNotWritten));
+  // A missing log folder is created; one that cannot be made or written is reported.
+  QDir().mkpath(logDir_);
+  if (!Memo_current->Save(QDir(logDir_).filePath("log.txt"))) MemoAdd(QString(kLogNotWritten));
 }
 
 }  // namespace orvio

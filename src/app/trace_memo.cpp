@@ -1,0 +1,105 @@
+#include "app/trace_memo.h"
+
+#include <QEvent>
+#include <QSaveFile>
+#include <QScrollBar>
+#include <QTimer>
+
+namespace orvio {
+
+TraceMemo::TraceMemo(QWidget* parent) : QPlainTextEdit(parent) {
+  setObjectName("Memo_current");
+  setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+  setLineWrapMode(QPlainTextEdit::NoWrap);
+  setUndoRedoEnabled(false);
+  setMaximumBlockCount(0);
+  viewport()->installEventFilter(this);
+}
+
+void TraceMemo::Add(const QString& line) {
+  // Some messages end in a carriage return of their own ("Error in CRC field\r"). The widget
+  // takes a lone CR for a line break, so kept it would add an empty line after the message when
+  // it ends a batch and none when it does not; the memo line is the text without it.
+  if (line.endsWith(QLatin1Char('\r')))
+    pending_ << line.chopped(1);
+  else
+    pending_ << line;
+  if (!flushQueued_) {
+    flushQueued_ = true;
+    // Lines written within a short while go to the widget together: every hand-over lays out
+    // and repaints the memo, and a busy session writes a line or two per event-loop pass.
+    // Lines() and Save() take pending lines at once.
+    QTimer::singleShot(kFlushMs, this, &TraceMemo::Flush);
+  }
+}
+
+void TraceMemo::AddLines(const std::vector<std::string>& lines) {
+  for (const auto& l : lines) Add(QString::fromStdString(l));
+}
+
+void TraceMemo::Flush() {
+  flushQueued_ = false;
+  if (pending_.isEmpty()) return;
+  // One call per batch: laying out each line separately is what makes long sessions slow.
+  // The view follows the end while it is there; a user reading further up is not moved.
+  const bool atEnd = AtEnd();
+  appendPlainText(pending_.join('\n'));
+  pending_.clear();
+  if (atEnd)
+    ScrollToEnd();
+  else
+    endValue_ = -1;
+}
+
+bool TraceMemo::AtEnd() const {
+  // Still where the view was last put at the end counts as the end: a line wider than the view
+  // brings up the horizontal scroll bar, which lowers the view by a line and so raises the
+  // maximum without the user scrolling anywhere.
+  const QScrollBar* bar = verticalScrollBar();
+  return bar->value() >= bar->maximum() || bar->value() == endValue_;
+}
+
+void TraceMemo::ScrollToEnd() {
+  QTextCursor end(document());
+  end.movePosition(QTextCursor::End);
+  setTextCursor(end);
+  ensureCursorVisible();
+  QScrollBar* bar = verticalScrollBar();
+  bar->setValue(bar->maximum());
+  endValue_ = bar->value();
+}
+
+bool TraceMemo::eventFilter(QObject* watched, QEvent* event) {
+  // The view changes height (the horizontal scroll bar comes or goes, the window or the splitter
+  // is resized): a view at the end stays at the end once the memo has laid itself out.
+  if (watched == viewport() && event->type() == QEvent::Resize && AtEnd())
+    QTimer::singleShot(0, this, [this] {
+      if (pending_.isEmpty()) ScrollToEnd();
+    });
+  return QPlainTextEdit::eventFilter(watched, event);
+}
+
+QStringList TraceMemo::Lines() {
+  Flush();
+  const QString text = toPlainText();
+  if (text.isEmpty()) return {};
+  return text.split('\n');
+}
+
+void TraceMemo::Clear() {
+  pending_.clear();
+  clear();
+  endValue_ = 0;
+}
+
+bool TraceMemo::Save(const QString& path) {
+  QSaveFile file(path);
+  if (!file.open(QIODevice::WriteOnly)) return false;
+  for (const QString& line : Lines()) {
+    file.write(line.toLocal8Bit());
+    file.write("\n");
+  }
+  return file.commit();
+}
+
+}  // namespace orvio
