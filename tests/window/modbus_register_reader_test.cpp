@@ -141,7 +141,9 @@ TEST_P(RegisterReader, SecondPressWhileWaitingIsCollectedOnce) {
   EXPECT_EQ(UnmdLines(), 1);
   // (Over the serial line the second press purges the port, which may discard the first
   // frame before the gateway read it; only TCP is sure to deliver both.)
-  if (Tcp()) EXPECT_EQ(sim.Requests().size(), 2u);
+  if (Tcp()) {
+    EXPECT_EQ(sim.Requests().size(), 2u);
+  }
   EXPECT_FALSE(form->Timer_modbus->Enabled());
 }
 

@@ -375,7 +375,9 @@ TEST_P(LoadFullTable, StopsWhenTheTableIsFull) {
   }
   for (int c = 0; c < 8; ++c) EXPECT_EQ(form->gridLoops->CellText(c, GetParam().rows - 1), "");
   // The line buffer holds what was read, not the whole file.
-  if (allMeters) EXPECT_LE(form->Memo_export->document()->blockCount(), 251);
+  if (allMeters) {
+    EXPECT_LE(form->Memo_export->document()->blockCount(), 251);
+  }
 }
 
 INSTANTIATE_TEST_SUITE_P(Rows, LoadFullTable, ::testing::ValuesIn(kLoadRows),
