@@ -6,12 +6,9 @@
 #include <string_view>
 
 #include "core/mbus/full_decode.h"
+#include "fuzz_require.h"
 
 namespace {
-
-void Require(bool condition) {
-  if (!condition) std::abort();
-}
 
 void Check(std::string_view input) {
   const size_t size = input.size();
