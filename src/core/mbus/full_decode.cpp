@@ -255,8 +255,6 @@ VifeEffect OrthogonalVife(uint8_t c) {
   return e;
 }
 
-std::string HexByte(uint8_t b) { return HexText(std::string(1, static_cast<char>(b))); }
-
 // Bytes as hex digits, most significant (last transmitted) byte first.
 std::string HexReversed(std::string_view bytes) {
   return HexText(std::string(bytes.rbegin(), bytes.rend()));
