@@ -227,8 +227,13 @@ void RecordView::MarkRecord(int index) {
     const QColor light = palette().color(QPalette::Highlight).lighter(170);
     AddMarks(marks, Hex, r.offset, r.data_offset - r.offset, light);
     AddMarks(marks, Hex, r.data_offset, r.offset + r.length - r.data_offset, light.darker(120));
-    Hex->setTextCursor(marks.isEmpty() ? QTextCursor(Hex->document()) : marks.front().cursor);
-    Hex->ensureCursorVisible();
+    if (!marks.isEmpty()) {
+      // Scrolled to the record without selecting text over its marks.
+      QTextCursor at = marks.front().cursor;
+      at.clearSelection();
+      Hex->setTextCursor(at);
+      Hex->ensureCursorVisible();
+    }
   }
   Hex->setExtraSelections(marks);
 }
