@@ -8,8 +8,8 @@
 #include "core/mbus/telegram.h"
 #include "core/mbus/tunnel.h"
 #include "core/tables/meter_placement.h"
-#include "mbus/record_view.h"
 #include "core/text/number.h"
+#include "mbus/record_view.h"
 
 namespace orvio {
 
