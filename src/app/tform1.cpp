@@ -18,6 +18,7 @@
 #include "app/tfabout.h"
 #include "core/gateway/configuration.h"
 #include "core/settings/control_ranges.h"
+#include "mbus/record_view.h"
 
 namespace orvio {
 
@@ -94,6 +95,7 @@ TForm1::TForm1(QString appDir, QString settingsPath, QWidget* parent)
   InstallFilters();
   CoupleCheckBoxes();
   WireHandlers();
+  MeterRecordViews = new RecordViews(*this);
   resize(1180, 860);
 }
 

@@ -37,6 +37,7 @@ class QGroupBox;
 
 namespace orvio {
 
+class RecordViews;
 class TFAbout;
 struct GatewayRequest;
 
@@ -324,6 +325,8 @@ class TForm1 : public QMainWindow {
   DTimer* Timer_changePrimaryAll;
 
   TFAbout* FAbout = nullptr;
+  // The meters' record views and the last telegram of every gridLoops row.
+  RecordViews* MeterRecordViews = nullptr;
 
   // ---- start-up, shutdown, language ----
   void ApplyHeadersAndCaptions();

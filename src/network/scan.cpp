@@ -13,6 +13,7 @@
 #include "core/mbus/requests.h"
 #include "core/tables/meter_table.h"
 #include "mbus/decode_window.h"
+#include "mbus/record_view.h"
 
 namespace orvio {
 
@@ -177,10 +178,15 @@ void TForm1::gridLoopsSelectCell(int, int row) {
   if (IsTableRow(*this, row)) SelectMbusRow(*this, row);
 }
 
-void TForm1::Removefromtable1Click() { RemoveMeterRow(*gridLoops, SelectedMbusRow); }
+void TForm1::Removefromtable1Click() {
+  if (RemoveMeterRow(*gridLoops, SelectedMbusRow)) MeterRecordViews->RowRemoved(SelectedMbusRow);
+}
 
 void TForm1::Cleartable1Click() { Butt_clear_gridClick(); }
 
-void TForm1::Butt_clear_gridClick() { ClearMeterTable(*gridLoops); }
+void TForm1::Butt_clear_gridClick() {
+  ClearMeterTable(*gridLoops);
+  MeterRecordViews->TableCleared();
+}
 
 }  // namespace orvio
