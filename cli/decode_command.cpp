@@ -15,6 +15,7 @@
 
 #include "core/bytes.h"
 #include "core/mbus/full_decode.h"
+#include "core/mbus/full_report.h"
 
 namespace orvio::cli {
 
@@ -32,41 +33,8 @@ constexpr char kUsage[] =
 
 using Json = nlohmann::ordered_json;
 
-// One line of JSON, members in the order they were added, every byte above 7Eh escaped; control
-// characters other than tab, line feed and carriage return as \u00XX.
-std::string Dump(const Json& j) {
-  const std::string raw = j.dump(-1, ' ', true, Json::error_handler_t::replace);
-  std::string out;
-  out.reserve(raw.size());
-  for (size_t i = 0; i < raw.size(); ++i) {
-    if (raw[i] != '\\' || i + 1 >= raw.size()) {
-      out += raw[i];
-      continue;
-    }
-    const char e = raw[++i];
-    if (e == 'b') {
-      out += "\\u0008";
-    } else if (e == 'f') {
-      out += "\\u000c";
-    } else {
-      out += '\\';
-      out += e;
-    }
-  }
-  return out;
-}
-
 // A text of the decoder (8-bit, taken as Latin-1) as a JSON string.
 Json Latin1(const std::string& text) { return Latin1ToUtf8(text); }
-
-std::string HexByte(uint8_t b) { return HexText(std::string(1, static_cast<char>(b))); }
-
-// Bytes as two hex digits each, separated by blanks.
-std::string HexBlanks(std::string_view bytes) {
-  std::string s = TraceHex(bytes);
-  if (!s.empty()) s.pop_back();
-  return s;
-}
 
 // A UTF-8 cell for the terminal: control characters as '.', trailing blanks cut.
 std::string DisplayUtf8(std::string text) {
@@ -164,58 +132,10 @@ std::string TelegramJson(const TelegramDecode& d) {
     records.push_back(std::move(record));
   }
   j["records"] = std::move(records);
-  return Dump(j);
+  return JsonLine(j);
 }
 
-std::string FullJson(const FullDecode& d) {
-  Json j;
-  j["ok"] = d.ok;
-  j["errors"] = d.errors;
-  if (!d.ok) {
-    j["header"] = nullptr;
-    j["records"] = Json::array();
-    return Dump(j);
-  }
-  const FullHeader& h = d.header;
-  Json header;
-  header["c"] = HexByte(h.c_field);
-  header["address"] = h.address;
-  header["ci"] = HexByte(h.ci);
-  header["id"] = h.id;
-  header["manufacturer"] = Latin1(h.manufacturer);
-  header["version"] = h.version;
-  header["medium_code"] = h.long_header ? Json(HexByte(h.medium_code)) : Json(nullptr);
-  header["medium"] = h.medium;
-  header["access_number"] = h.access_number;
-  header["status"] = HexByte(h.status);
-  header["status_bits"] = h.status_bits;
-  header["signature"] = HexText(std::string{static_cast<char>(h.signature & 0xFF),
-                                            static_cast<char>(h.signature >> 8)});
-  header["offset"] = h.offset;
-  header["length"] = h.length;
-  j["header"] = std::move(header);
-  Json records = Json::array();
-  for (const FullRecord& r : d.records) {
-    Json record;
-    record["number"] = r.number;
-    record["function"] = RecordFunctionName(r.function);
-    record["storage"] = r.storage;
-    record["tariff"] = r.tariff;
-    record["subunit"] = r.subunit;
-    record["value"] = r.value;
-    record["unit"] = r.unit;
-    record["quantity"] = r.quantity;
-    record["dif"] = HexBlanks(r.dif);
-    record["vif"] = HexBlanks(r.vif);
-    record["vife"] = HexBlanks(r.vife);
-    record["data"] = HexBlanks(r.data);
-    record["offset"] = r.offset;
-    record["length"] = r.length;
-    records.push_back(std::move(record));
-  }
-  j["records"] = std::move(records);
-  return Dump(j);
-}
+std::string FullJson(const FullDecode& d) { return JsonLine(FullDecodeJson(d)); }
 
 namespace {
 
@@ -280,24 +200,16 @@ std::string FullText(const FullDecode& d) {
   }
   out += "\n";
   if (h.length > 1) {
-    std::string bits;
-    for (const std::string& b : h.status_bits) bits += (bits.empty() ? "" : ", ") + b;
+    const std::string bits = StatusBitsText(h);
     out += "Access number " + std::to_string(h.access_number) + "  Status " +
            HexByte(h.status) + (bits.empty() ? "" : " (" + bits + ")") + "  Signature " +
-           HexText(std::string{static_cast<char>(h.signature & 0xFF),
-                               static_cast<char>(h.signature >> 8)}) +
-           "\n";
+           SignatureHex(h.signature) + "\n";
   }
-  std::vector<std::vector<std::string>> table;
-  table.push_back({"No", "Offset", "Length", "Function", "Storage", "Tariff", "Subunit", "Value",
-                   "Unit", "Quantity", "DIF", "VIF", "VIFE", "Data"});
+  std::vector<std::vector<std::string>> table = {FullRecordColumns()};
   for (const FullRecord& r : d.records) {
-    table.push_back({std::to_string(r.number), std::to_string(r.offset),
-                     std::to_string(r.length), RecordFunctionName(r.function),
-                     std::to_string(r.storage), std::to_string(r.tariff),
-                     std::to_string(r.subunit), DisplayUtf8(r.value), DisplayUtf8(r.unit),
-                     DisplayUtf8(r.quantity), HexBlanks(r.dif), HexBlanks(r.vif),
-                     HexBlanks(r.vife), HexBlanks(r.data)});
+    std::vector<std::string> cells = FullRecordCells(r);
+    for (std::string& cell : cells) cell = DisplayUtf8(std::move(cell));
+    table.push_back(std::move(cells));
   }
   return out + AlignedRows(table);
 }

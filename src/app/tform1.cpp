@@ -17,6 +17,7 @@
 #include "app/tfabout.h"
 #include "core/gateway/configuration.h"
 #include "core/settings/control_ranges.h"
+#include "mbus/record_view.h"
 
 namespace orvio {
 
@@ -96,6 +97,7 @@ TForm1::TForm1(QString appDir, QString settingsPath, QWidget* parent)
   CoupleCheckBoxes();
   FillOperationTable();
   WireHandlers();
+  MeterRecordViews = new RecordViews(*this);
   resize(1180, 860);
 }
 

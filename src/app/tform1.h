@@ -42,6 +42,7 @@ class QGroupBox;
 
 namespace orvio {
 
+class RecordViews;
 class TFAbout;
 struct GatewayRequest;
 
@@ -405,6 +406,11 @@ class TForm1 : public QMainWindow {
   QPushButton* BitBtn6;
   std::array<QLabel*, 4> StatusPanels{};
 
+  // The Settings page's groups (the documentation's screenshots)
+  QGroupBox* GroupBox2;  // "Serial port settings"
+  QGroupBox* GroupBox3;  // "Commands"
+  QGroupBox* GroupBox1;  // "TCP settings"
+
   // Serial port and TCP link
   QComboBox* Combo_com2_name;
   QComboBox* Combo_com2_speed;
@@ -492,6 +498,7 @@ class TForm1 : public QMainWindow {
   QPlainTextEdit* Memo_export;
 
   // Menus
+  QMenu* ContextMbusMenu;
   QMenu* ContextModbusMenu;
   QAction* Save1;
   QAction* English1;
@@ -511,6 +518,8 @@ class TForm1 : public QMainWindow {
   DTimer* Timer_changePrimaryAll;
 
   TFAbout* FAbout = nullptr;
+  // The meters' record views and the last telegram of every gridLoops row (src/mbus/record_view).
+  RecordViews* MeterRecordViews = nullptr;
 
  protected:
   void closeEvent(QCloseEvent* e) override;
@@ -546,14 +555,12 @@ class TForm1 : public QMainWindow {
   // ---- controls only the window's own code reaches ----
   QPushButton* BitBtn7;
   QStatusBar* StatusBar1;
-  QGroupBox* GroupBox2;
   UpDown* Edit_eth_timeout;
   QPushButton* BitBtn24;
   QProgressBar* ProgressBar1;
   UpDown* EditTimeoutModbus;
   UpDown* EditAddressModbus;
   QPushButton* BitBtn18;
-  QGroupBox* GroupBox3;
   QPushButton* BitBtn9;
   UpDown* editTimeouts;
   QPushButton* BitBtn10;
@@ -563,7 +570,6 @@ class TForm1 : public QMainWindow {
   QPushButton* BitBtn17;
   QPushButton* BitBtn20;
   QPushButton* BitBtn25;
-  QGroupBox* GroupBox1;
   QPushButton* Button1;
   QPushButton* Button2;
   QPushButton* Button3;
@@ -583,7 +589,6 @@ class TForm1 : public QMainWindow {
   QAction* Exit1;
   QAction* About1;
   QAction* Usermanual1;
-  QMenu* ContextMbusMenu;
   QAction* Read1;
   QAction* Removefromtable1;
   QAction* ChangePrAddr1;

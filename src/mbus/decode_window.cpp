@@ -9,6 +9,7 @@
 #include "core/mbus/tunnel.h"
 #include "core/tables/meter_placement.h"
 #include "core/text/number.h"
+#include "mbus/record_view.h"
 
 namespace orvio {
 
@@ -31,6 +32,7 @@ bool TForm1::DecodeTelegram(const ByteString& telegram, bool matchRowsById) {
   const PlacementResult placed =
       PlaceMeterSummary(*gridLoops, summary,
                         ChooseMeterPlacement(tunnel.ScanActive, matchRowsById));
+  MeterRecordViews->TelegramPlaced(placed.rows, telegram);
   if (placed.address_selected) tunnel.SelectedMbusAddress = placed.selected_address;
   for (int row : placed.select_rows) {
     // Made the current row as if the user had selected it: the selection handling runs even

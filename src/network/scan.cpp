@@ -13,6 +13,7 @@
 #include "core/mbus/requests.h"
 #include "core/tables/meter_table.h"
 #include "mbus/decode_window.h"
+#include "mbus/record_view.h"
 
 namespace orvio {
 
@@ -170,10 +171,16 @@ void TForm1::gridLoopsSelectCell(int, int row) {
   if (IsTableRow(*this, row)) SelectMbusRow(*this, row);
 }
 
-void TForm1::Removefromtable1Click() { RemoveMeterRow(*gridLoops, tunnel.SelectedMbusRow); }
+void TForm1::Removefromtable1Click() {
+  const int row = tunnel.SelectedMbusRow;
+  if (RemoveMeterRow(*gridLoops, row)) MeterRecordViews->RowRemoved(row);
+}
 
 void TForm1::Cleartable1Click() { Butt_clear_gridClick(); }
 
-void TForm1::Butt_clear_gridClick() { ClearMeterTable(*gridLoops); }
+void TForm1::Butt_clear_gridClick() {
+  ClearMeterTable(*gridLoops);
+  MeterRecordViews->TableCleared();
+}
 
 }  // namespace orvio

@@ -12,6 +12,7 @@
 #include "core/tables/device_table.h"
 #include "core/tables/meter_table.h"
 #include "core/tables/table_file.h"
+#include "mbus/record_view.h"
 
 namespace orvio {
 
@@ -122,6 +123,7 @@ void TForm1::Butt_load_dataClick() {
   const QString fileName = ChooseTableFile(*this, SettingsDir());
   if (fileName.isEmpty()) return;
   ClearMeterTable(*gridLoops);
+  MeterRecordViews->TableCleared();
   Memo_export->clear();
   LoadMbusTableCsv(*this, fileName, Memo_export);
 }

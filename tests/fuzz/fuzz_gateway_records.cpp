@@ -9,14 +9,11 @@
 #include "core/gateway/device_map.h"
 #include "core/gateway/status_readout.h"
 #include "core/modbus/answer.h"
+#include "fuzz_require.h"
 
 using namespace orvio;
 
 namespace {
-
-void Require(bool ok) {
-  if (!ok) std::abort();
-}
 
 void Record(std::string_view answer) {
   const AnswerCheck check = ValidateAnswer(answer, CheckForm::kDeviceMap);

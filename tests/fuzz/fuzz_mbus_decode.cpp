@@ -9,12 +9,9 @@
 #include "core/mbus/telegram.h"
 #include "core/mbus/tunnel.h"
 #include "core/modbus/crc.h"
+#include "fuzz_require.h"
 
 namespace {
-
-void Require(bool condition) {
-  if (!condition) std::abort();
-}
 
 void CheckDecode(std::string_view telegram, char separator) {
   const orvio::TelegramDecode d = orvio::DecodeTelegram(telegram, separator);

@@ -1,21 +1,43 @@
 // The full record decode over arbitrary bytes: no crash, no read past the input, and every
-// record lies inside the user data, after the one before it, made of exactly its parts.
+// record lies inside the user data, after the one before it, made of exactly its parts. Its JSON
+// line is printable ASCII that reads back with every record, and its CSV has one line per record
+// whatever the telegram's texts hold.
 #include <cstdint>
 #include <cstdlib>
+#include <nlohmann/json.hpp>
 #include <string>
 #include <string_view>
 
 #include "core/mbus/full_decode.h"
+#include "core/mbus/full_report.h"
+#include "fuzz_require.h"
 
 namespace {
 
-void Require(bool condition) {
-  if (!condition) std::abort();
+// Lines of semicolon-separated text, line ends inside quoted cells not counted.
+size_t CsvLines(const std::string& csv) {
+  size_t lines = 0;
+  bool quoted = false;
+  for (char c : csv) {
+    if (c == '"') quoted = !quoted;
+    if (!quoted && c == '\n') ++lines;
+  }
+  Require(!quoted);
+  return lines;
+}
+
+void CheckReports(const orvio::FullDecode& d) {
+  const std::string line = orvio::JsonLine(orvio::FullDecodeJson(d));
+  for (char c : line) Require(c >= 0x20 && c < 0x7F);
+  const nlohmann::json back = nlohmann::json::parse(line);
+  Require(back["records"].size() == d.records.size());
+  Require(CsvLines(orvio::FullRecordsCsv(d)) == d.records.size() + 1);
 }
 
 void Check(std::string_view input) {
   const size_t size = input.size();
   const orvio::FullDecode d = orvio::DecodeFull(input);
+  CheckReports(d);
   if (!d.ok) {
     Require(!d.errors.empty());
     Require(d.records.empty());

@@ -6,12 +6,7 @@
 
 #include "core/modbus/answer.h"
 #include "core/modbus/registers.h"
-
-namespace {
-void Require(bool condition) {
-  if (!condition) std::abort();
-}
-}  // namespace
+#include "fuzz_require.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   using namespace orvio;

@@ -5,12 +5,7 @@
 #include <string_view>
 
 #include "core/settings/settings.h"
-
-namespace {
-void Require(bool condition) {
-  if (!condition) std::abort();
-}
-}  // namespace
+#include "fuzz_require.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   using namespace orvio;

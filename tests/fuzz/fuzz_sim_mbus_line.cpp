@@ -9,14 +9,9 @@
 
 #include "sim/mbus_line.h"
 #include "sim/scenario.h"
+#include "fuzz_require.h"
 
 using namespace orvio::sim;
-
-namespace {
-void Require(bool condition) {
-  if (!condition) std::abort();
-}
-}  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   static const MbusLine base = DemoModel().line;

@@ -11,14 +11,11 @@
 #include "sim/framing.h"
 #include "sim/gateway_model.h"
 #include "sim/scenario.h"
+#include "fuzz_require.h"
 
 using namespace orvio::sim;
 
 namespace {
-
-void Require(bool condition) {
-  if (!condition) std::abort();
-}
 
 void CheckAnswer(const std::string& pdu, const ModelAnswer& answer) {
   const auto function = static_cast<uint8_t>(pdu[0]);

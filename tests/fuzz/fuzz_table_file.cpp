@@ -7,12 +7,7 @@
 #include <vector>
 
 #include "core/tables/table_file.h"
-
-namespace {
-void Require(bool condition) {
-  if (!condition) std::abort();
-}
-}  // namespace
+#include "fuzz_require.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   if (size == 0) return 0;

@@ -8,11 +8,9 @@
 #include "core/tables/device_table.h"
 #include "core/tables/meter_placement.h"
 #include "core/tables/table_file.h"
+#include "fuzz_require.h"
 
 namespace {
-void Require(bool condition) {
-  if (!condition) std::abort();
-}
 
 size_t Utf8Chars(const std::string& text) {
   size_t chars = 0;

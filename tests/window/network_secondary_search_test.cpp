@@ -70,6 +70,8 @@ TEST_P(SecondarySearch, ExactIdReadsThatMeterAndUpdatesItsRow) {
   EXPECT_EQ(form->UD_retry->Position(), 1);  // raised to one repeat
   EXPECT_TRUE(MemoHasPrefix("Secondary search Thread started at "));
   EXPECT_TRUE(MemoHas("Secondary search thread terminated normally."));
+  // The deselection goes out as the run ends, without waiting for its answer.
+  WaitFor([&] { return LineRequests().size() >= 3; });
   // Selection of 34567890 (BCD 90 78 56 34), the meter's read at 253, deselection.
   EXPECT_EQ(LineRequests(), (std::vector<std::string>{"680B0B6853FD5290785634FFFFFFFF3016",
                                                       "107BFD7816", "1040FD3D16"}));

@@ -1,15 +1,18 @@
-// Renders the main window's two pages with live data from the simulated gateway into PNG files
-// for the documentation. Usage: orvio_docshots OUTDIR [--manual] (run under xvfb-run or
-// offscreen). --manual adds the About box and the Settings page's groups for the user manual.
+// Renders the main window's two pages and a meter's record view with live data from the
+// simulated gateway into PNG files for the documentation. Usage: orvio_docshots OUTDIR [--manual]
+// (run under xvfb-run or offscreen). --manual adds the About box and the Settings page's groups
+// for the user manual.
 #include <QApplication>
 #include <QDir>
 #include <QElapsedTimer>
 #include <QGroupBox>
+#include <QTableWidget>
 #include <QThread>
 #include <functional>
 
 #include "app/tfabout.h"
 #include "app/tform1.h"
+#include "mbus/record_view.h"
 #include "sim/gateway_sim.h"
 
 namespace {
@@ -79,6 +82,14 @@ int main(int argc, char** argv) {
   form.PageControl1->setCurrentWidget(form.TabSheet1);
   Pump(200);
   form.grab().save(out + "/main-quick.png");
+  // The heat meter's record view, its volume record marked.
+  if (orvio::RecordView* view = form.MeterRecordViews->Open(1)) {
+    view->resize(1000, 620);
+    view->Records->setCurrentCell(1, 0);
+    Pump(200);
+    view->grab().save(out + "/record-view.png");
+    view->close();
+  }
   if (manual) {
     form.About1Click();
     Pump(200);
