@@ -690,8 +690,9 @@ TEST_F(TcpTest, ConnectDisconnectAndTheirLines) {
   EXPECT_TRUE(MemoHas("Trying to connect to remote TCP server..."));
   ASSERT_TRUE(MemoHasPrefix("Connected TCP/IP, at "));
   for (const QString& l : Memo()) {
-    if (l.startsWith("Connected TCP/IP, at "))
+    if (l.startsWith("Connected TCP/IP, at ")) {
       EXPECT_TRUE(IsTimeOfDay(l.mid(21))) << l.toStdString();
+    }
   }
   EXPECT_EQ(form->Panel(0), "Connected to 127.0.0.1");
   EXPECT_FALSE(form->Butt_connect_xport->isEnabled());
@@ -707,8 +708,9 @@ TEST_F(TcpTest, ConnectDisconnectAndTheirLines) {
   ASSERT_TRUE(WaitFor([&] { return !form->link.TcpConnected; }));
   ASSERT_TRUE(MemoHasPrefix("Disconnected TCP/IP connection at "));
   for (const QString& l : Memo()) {
-    if (l.startsWith("Disconnected TCP/IP connection at "))
+    if (l.startsWith("Disconnected TCP/IP connection at ")) {
       EXPECT_TRUE(IsTimeOfDay(l.mid(34))) << l.toStdString();
+    }
   }
   EXPECT_EQ(form->Panel(0), "Disconnected TCP ");
   EXPECT_TRUE(form->Butt_connect_xport->isEnabled());

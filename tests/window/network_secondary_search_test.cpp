@@ -16,7 +16,9 @@ class SecondarySearch : public MbusLineTest {
   // Leaves only the meters with these IDs on the simulated line.
   void KeepMeters(const std::set<std::string>& ids) {
     for (const sim::Meter& m : sim.Meters()) {
-      if (!ids.count(m.id)) ASSERT_TRUE(sim.RemoveMeter(m.id));
+      if (!ids.count(m.id)) {
+        ASSERT_TRUE(sim.RemoveMeter(m.id));
+      }
     }
     ASSERT_EQ(sim.Meters().size(), ids.size());
   }
@@ -148,7 +150,9 @@ TEST_P(SecondarySearch, ChangeAddressRunMovesTheMeterOfTheSelectedRow) {
             (std::vector<std::string>{"680B0B6853FD5290785634FFFFFFFF3016",
                                       "6806066873FD51017A2A6616", "1040FD3D16", "107B2AA516"}));
   for (const sim::Meter& m : sim.Meters()) {
-    if (m.id == "34567890") EXPECT_EQ(m.primary_address, 42);
+    if (m.id == "34567890") {
+      EXPECT_EQ(m.primary_address, 42);
+    }
   }
   ASSERT_EQ(Loops()->RowCount(), 3);
   EXPECT_EQ(Loops()->Cell(1, 1), "42");
