@@ -223,7 +223,9 @@ TEST(MbusCorpus, MalformedTelegramsFailCleanlyOrGiveAPartialTable) {
     } else {
       EXPECT_TRUE(d.records.empty());
       EXPECT_FALSE(d.decoded);
-      if (telegram.size() >= 8) EXPECT_GE(d.trace.size(), 2u) << "failure without a reason";
+      if (telegram.size() >= 8) {
+        EXPECT_GE(d.trace.size(), 2u) << "failure without a reason";
+      }
     }
   }
   for (const auto& [name, outcome] : expected)

@@ -48,7 +48,9 @@ TEST_P(FrameCheckRows, ReportsEveryFailedCheckInOrder) {
   EXPECT_EQ(lines, r.lines);
   EXPECT_EQ(d.ok, r.lines.empty());
   EXPECT_EQ(d.decoded, r.lines.empty());
-  if (!r.lines.empty()) EXPECT_TRUE(d.records.empty());
+  if (!r.lines.empty()) {
+    EXPECT_TRUE(d.records.empty());
+  }
 }
 const CheckRow kCheckRows[] = {
     {"AllGood", 0, 0x16, 0, {}},

@@ -351,7 +351,9 @@ TEST_P(LoadCap, TheTableNeverGrowsBeyondItsRows) {
   EXPECT_EQ(linesRead, GetParam().linesRead);
   EXPECT_EQ(loaded.Cell(0, 1), "0");
   for (int c = 0; c < 8; ++c) EXPECT_EQ(loaded.Cell(c, loaded.RowCount() - 1), "");
-  if (GetParam().rows == 250) EXPECT_EQ(loaded.Cell(1, 248), "247");
+  if (GetParam().rows == 250) {
+    EXPECT_EQ(loaded.Cell(1, 248), "247");
+  }
 }
 
 INSTANTIATE_TEST_SUITE_P(Rows, LoadCap, ::testing::ValuesIn(kLoadCapRows),
@@ -503,7 +505,9 @@ TEST_P(ReadFileTable, Read) {
   std::ofstream(file, std::ios::binary) << GetParam().bytes;
   const std::optional<std::string> text = ReadTableFile(file.string());
   ASSERT_EQ(text.has_value(), GetParam().readable);
-  if (text) EXPECT_EQ(*text, GetParam().bytes);
+  if (text) {
+    EXPECT_EQ(*text, GetParam().bytes);
+  }
 }
 
 INSTANTIATE_TEST_SUITE_P(Rows, ReadFileTable, ::testing::ValuesIn(kReadFileRows),

@@ -90,7 +90,9 @@ class DataFields : public ::testing::TestWithParam<FieldRow> {};
 TEST_P(DataFields, EncodeAndReadBack) {
   const DataRecord r = DataRecord::Number(GetParam().dif, 0x13, GetParam().value);
   EXPECT_EQ(Hex(r.data), GetParam().data);
-  if (GetParam().dif != 0x05) EXPECT_EQ(r.IntegerValue(), GetParam().value);
+  if (GetParam().dif != 0x05) {
+    EXPECT_EQ(r.IntegerValue(), GetParam().value);
+  }
 }
 
 INSTANTIATE_TEST_SUITE_P(
