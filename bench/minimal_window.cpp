@@ -1,9 +1,10 @@
 // A minimal Qt program with the same kinds and numbers of widgets as Orvio's main window (two tab
 // pages, three grids, the memo, the buttons, boxes and edits), used as the yardstick of Orvio's
 // start-up time. Exits at its first paint when ORVIO_EXIT_AT_FIRST_PAINT is set.
+#include <unistd.h>
+
 #include <QtWidgets>
 #include <cstdlib>
-#include <unistd.h>
 
 namespace {
 class FirstPaint : public QObject {
@@ -37,7 +38,8 @@ int main(int argc, char** argv) {
   g2->addWidget(new QTableWidget(1, 15), 1, 0, 1, 8);
   int row = 2;
   auto place = [&](QGridLayout* g, QWidget* x, int i) { g->addWidget(x, row + i / 8, i % 8); };
-  for (int i = 0; i < 40; ++i) place(i % 2 ? g1 : g2, new QPushButton(QString("Button %1").arg(i)), i);
+  for (int i = 0; i < 40; ++i)
+    place(i % 2 ? g1 : g2, new QPushButton(QString("Button %1").arg(i)), i);
   row += 6;
   for (int i = 0; i < 27; ++i) place(i % 2 ? g1 : g2, new QCheckBox(QString("Box %1").arg(i)), i);
   row += 4;

@@ -25,8 +25,10 @@ int main(void) {
     if (modbus_tcp_accept(ctx, &server) < 0) continue;
     for (;;) {
       int rc = modbus_receive(ctx, query);
-      if (rc > 0) modbus_reply(ctx, query, rc, map);
-      else if (rc < 0) break;
+      if (rc > 0)
+        modbus_reply(ctx, query, rc, map);
+      else if (rc < 0)
+        break;
     }
     close(modbus_get_socket(ctx));
   }

@@ -48,8 +48,8 @@ std::vector<File> WorstFiles() {
       {"semicolon_lines", Filled(";;;;;;;;\r\n")},
       {"eight_wide_cells_per_line", Filled(wide + "\r\n")},
       {"one_line_without_break", Filled("q").left(static_cast<qsizetype>(kLimit) - 1) + ";"},
-      {"ninth_field_late", Filled("1;2;\r\n").left(static_cast<qsizetype>(kLimit) - 40) +
-                               "1;2;3;4;5;6;7;8;9;\r\n"},
+      {"ninth_field_late",
+       Filled("1;2;\r\n").left(static_cast<qsizetype>(kLimit) - 40) + "1;2;3;4;5;6;7;8;9;\r\n"},
   };
 }
 

@@ -8,10 +8,9 @@
 #include <cstring>
 #include <iostream>
 #include <iterator>
+#include <nlohmann/json.hpp>
 #include <ostream>
 #include <sstream>
-
-#include <nlohmann/json.hpp>
 
 #include "core/bytes.h"
 #include "core/mbus/full_decode.h"
@@ -201,9 +200,9 @@ std::string FullText(const FullDecode& d) {
   out += "\n";
   if (h.length > 1) {
     const std::string bits = StatusBitsText(h);
-    out += "Access number " + std::to_string(h.access_number) + "  Status " +
-           HexByte(h.status) + (bits.empty() ? "" : " (" + bits + ")") + "  Signature " +
-           SignatureHex(h.signature) + "\n";
+    out += "Access number " + std::to_string(h.access_number) + "  Status " + HexByte(h.status) +
+           (bits.empty() ? "" : " (" + bits + ")") + "  Signature " + SignatureHex(h.signature) +
+           "\n";
   }
   std::vector<std::vector<std::string>> table = {FullRecordColumns()};
   for (const FullRecord& r : d.records) {

@@ -7,7 +7,7 @@ PKGS=(
   libjpeg-dev libinih-dev libmodbus-dev nlohmann-json3-dev
   libgtest-dev libgmock-dev googletest libbenchmark-dev
   xvfb xauth imagemagick python3-pymodbus python3-serial python3-serial-asyncio mbpoll socat
-  clang libclang-rt-14-dev
+  clang libclang-rt-14-dev clang-format
   dpkg-dev lintian desktop-file-utils appstream xdotool
 )
 missing=()

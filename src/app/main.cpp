@@ -1,9 +1,10 @@
+#include <unistd.h>
+
 #include <QApplication>
 #include <QCommandLineParser>
 #include <QSocketNotifier>
 #include <QTimer>
 #include <csignal>
-#include <unistd.h>
 
 #include "app/command_line.h"
 #include "app/tfabout.h"

@@ -43,14 +43,13 @@ void TForm1::FillOperationTable() {
   // while it runs.
   operations_.SetRow(Op::Scan, {BitBtn1, BitBtn19, buttonReadModbus, BitBtn22, BitBtn21, BitBtn23,
                                 Button4, Butt_activateAll});
-  operations_.SetRow(Op::Search,
-                     {BitBtn1, BitBtn19, buttonReadModbus, BitBtn22, BitBtn21, editID});
+  operations_.SetRow(Op::Search, {BitBtn1, BitBtn19, buttonReadModbus, BitBtn22, BitBtn21, editID});
   operations_.SetRow(Op::SetAllAddresses, {BitBtn1, BitBtn19, buttonReadModbus, BitBtn22, BitBtn21,
                                            BitBtn23, Button4, Butt_activateAll});
   operations_.SetRow(Op::ActivateAll, {BitBtn19, buttonReadModbus, BitBtn22, BitBtn1, BitBtn2,
                                        BitBtn21, Button4, BitBtn23, Butt_command_send});
-  operations_.SetRow(Op::DeviceMapReadback, {BitBtn1, BitBtn2, BitBtn19, buttonReadModbus,
-                                             BitBtn22, BitBtn21, BitBtn23, Butt_activateAll});
+  operations_.SetRow(Op::DeviceMapReadback, {BitBtn1, BitBtn2, BitBtn19, buttonReadModbus, BitBtn22,
+                                             BitBtn21, BitBtn23, Butt_activateAll});
 }
 
 void TForm1::BeginOperation(Op op) { operations_.Begin(op); }

@@ -19,8 +19,8 @@ void SetApplicationIdentity() { QCoreApplication::setApplicationName("Orvio"); }
 
 void TForm1::FormCreate() {
   QDir::setCurrent(appDir_);
-  Settings s = ReadSettings(settingsPath_.toStdString(),
-                            DefaultSettings(settingsDirValue_.toStdString()));
+  Settings s =
+      ReadSettings(settingsPath_.toStdString(), DefaultSettings(settingsDirValue_.toStdString()));
   auto q = [](const std::string& t) { return QString::fromStdString(t); };
   Combo_com2_name->setCurrentText(q(s.portName));
   Combo_com2_speed->setCurrentText(q(s.portSpeed));
@@ -88,9 +88,9 @@ void TForm1::FormClose() {
   }
   if (link.SerialOpen) ToggleSerialPort();
   if (link.TcpConnected) CloseTcpLink();
-  for (DTimer* timer : {Timer_free_command, Timer_modbus, Timer_auto, Timer_status,
-                        TimerReadDevices, Timer_mbus, Timer_mbusRespond, Timer_activateAll,
-                        Timer_changePrimaryAll})
+  for (DTimer* timer :
+       {Timer_free_command, Timer_modbus, Timer_auto, Timer_status, TimerReadDevices, Timer_mbus,
+        Timer_mbusRespond, Timer_activateAll, Timer_changePrimaryAll})
     timer->Stop();
 }
 

@@ -238,8 +238,8 @@ QWidget* TForm1::BuildRegisterReader() {
                     checkHolding, BitBtn3}));
   g->addWidget(gridInputRegisters, 1);
   g->addWidget(ProgressBar1);
-  g->addLayout(Row({L("Timeout, ms"), EditTimeoutModbus, L("Address"), EditAddressModbus, BitBtn4,
-                    BitBtn8}));
+  g->addLayout(Row(
+      {L("Timeout, ms"), EditTimeoutModbus, L("Address"), EditAddressModbus, BitBtn4, BitBtn8}));
   g->addLayout(Row({CheckBox1, Edit_auto, L("s"), BitBtn18}));
   return regBox;
 }
@@ -287,10 +287,10 @@ QWidget* TForm1::BuildCommandsGroup() {
 
 QWidget* TForm1::BuildTcpGroup() {
   GroupBox1 = new QGroupBox("   TCP settings   ");
-  Combo_tcpCommand = Combo({"IP address", "Gateway", "Mask", "Control IP #1", "Control IP #2",
-                            "Operator IP #1", "Operator IP #2", "Operator IP #3", "Operator IP #4",
-                            "Net number (optional)"},
-                           false);
+  Combo_tcpCommand =
+      Combo({"IP address", "Gateway", "Mask", "Control IP #1", "Control IP #2", "Operator IP #1",
+             "Operator IP #2", "Operator IP #3", "Operator IP #4", "Net number (optional)"},
+            false);
   Edit_ip = E("", 15);
   Button1 = B("Program IP");
   Edit_tcpPort = E("", 5);
@@ -383,10 +383,10 @@ void TForm1::BuildQuickPage() {
   auto* quick = new QVBoxLayout(TabSheet1);
   quick->addWidget(L("M-bus devices "));
   quick->addWidget(gridLoops, 3);
-  quick->addLayout(Row({L("From:"), editAddressFrom, L("to"), editAddressTo, L("Scan time,"),
-                        Edit_timeout, L("in ms"), L("Retry"), Edit_retry, L("times"), BitBtn1,
-                        BitBtn2, BitBtn13, BitBtn16, Butt_import, Butt_save_data, Butt_load_data,
-                        Butt_clear_grid}));
+  quick->addLayout(
+      Row({L("From:"), editAddressFrom, L("to"), editAddressTo, L("Scan time,"), Edit_timeout,
+           L("in ms"), L("Retry"), Edit_retry, L("times"), BitBtn1, BitBtn2, BitBtn13, BitBtn16,
+           Butt_import, Butt_save_data, Butt_load_data, Butt_clear_grid}));
   quick->addLayout(Row({L("Exact or FFFFFFFF"), editID, BitBtn21, BitBtn22, L("Set new address"),
                         Edit1, BitBtn23, BitBtn26, Check_5B, Check_53, Label16}));
   quick->addLayout(Row({Edit_valuePulses, Check_valueHex, Check_valueBCD, Button4}));
@@ -439,15 +439,16 @@ void TForm1::BuildContextMenus() {
 }
 
 void TForm1::InstallFilters() {
-  for (QWidget* w : {static_cast<QWidget*>(Combo_com2_speed), static_cast<QWidget*>(Combo_com2_stop),
-                     static_cast<QWidget*>(Edit_lanxp_port), static_cast<QWidget*>(EditInputAddress),
-                     static_cast<QWidget*>(EditInputCount), static_cast<QWidget*>(EditTimeoutModbus),
-                     static_cast<QWidget*>(EditAddressModbus),
-                     static_cast<QWidget*>(editReadoutMinutes), static_cast<QWidget*>(editTimeouts),
-                     static_cast<QWidget*>(Edit_address), static_cast<QWidget*>(Edit_tcpPort),
-                     static_cast<QWidget*>(Edit_id), static_cast<QWidget*>(Edit_timeout),
-                     static_cast<QWidget*>(editAddressFrom), static_cast<QWidget*>(editAddressTo),
-                     static_cast<QWidget*>(Edit1), static_cast<QWidget*>(Edit_valuePulses)})
+  for (QWidget* w :
+       {static_cast<QWidget*>(Combo_com2_speed), static_cast<QWidget*>(Combo_com2_stop),
+        static_cast<QWidget*>(Edit_lanxp_port), static_cast<QWidget*>(EditInputAddress),
+        static_cast<QWidget*>(EditInputCount), static_cast<QWidget*>(EditTimeoutModbus),
+        static_cast<QWidget*>(EditAddressModbus), static_cast<QWidget*>(editReadoutMinutes),
+        static_cast<QWidget*>(editTimeouts), static_cast<QWidget*>(Edit_address),
+        static_cast<QWidget*>(Edit_tcpPort), static_cast<QWidget*>(Edit_id),
+        static_cast<QWidget*>(Edit_timeout), static_cast<QWidget*>(editAddressFrom),
+        static_cast<QWidget*>(editAddressTo), static_cast<QWidget*>(Edit1),
+        static_cast<QWidget*>(Edit_valuePulses)})
     InstallKeyFilter(w, KeyFilter::Digits);
   InstallKeyFilter(Edit_lanxp_ip, KeyFilter::Ip);
   InstallKeyFilter(Edit_ip, KeyFilter::Ip);
@@ -659,10 +660,21 @@ void TForm1::SetPanel(int i, const QString& text) {
 }
 
 void TForm1::ApplyHeadersAndCaptions() {
-  const char* devices[] = {"ID ",        "Addr ",      "Mfr ",      "Medium ",    "Unit ",
-                           "MValue ",    "T1 Value ",  "T2 Value ", "T3 Value ",  "T4 Value ",
-                           "Status ",    "Main VIF ",  "Aux VIFs ",
-                           "Tarriff Start1/2/3/4-End1/2/3/4 ", "Flow (25th reg.) "};
+  const char* devices[] = {"ID ",
+                           "Addr ",
+                           "Mfr ",
+                           "Medium ",
+                           "Unit ",
+                           "MValue ",
+                           "T1 Value ",
+                           "T2 Value ",
+                           "T3 Value ",
+                           "T4 Value ",
+                           "Status ",
+                           "Main VIF ",
+                           "Aux VIFs ",
+                           "Tarriff Start1/2/3/4-End1/2/3/4 ",
+                           "Flow (25th reg.) "};
   for (int c = 0; c < 15; ++c) GridDevices->SetCellText(c, 0, devices[c]);
   const char* loops[] = {"ID ", "Addr ", "Mfr ", "Value ", "Unit ", "Medium ", "Status ", "Time "};
   for (int c = 0; c < 8; ++c) gridLoops->SetCellText(c, 0, loops[c]);

@@ -243,7 +243,7 @@ class TForm1 : public QMainWindow {
   // the device map's ActiveDeviceCount and logs the hex text.
   enum class RegisterTableMode { Grid, Bitmap };
   void DecodeRegisterTable(const ByteString& answer, RegisterTableMode mode, int firstRegister,
-                          int firstRow);
+                           int firstRow);
   void AddRegisterRow(uint8_t hi, uint8_t lo, int row, int address);
 
   // ---- gateway configuration and status (src/gateway) ----
@@ -614,8 +614,8 @@ class TForm1 : public QMainWindow {
   OperationTable operations_;
   QString appDir_;
   QString settingsPath_;
-  QString settingsDirValue_;  // "Dir": start folder of the CSV dialogs, written back unchanged
-  QString logDir_;            // the folder "Save log" writes log.txt into
+  QString settingsDirValue_;      // "Dir": start folder of the CSV dialogs, written back unchanged
+  QString logDir_;                // the folder "Save log" writes log.txt into
   QStringList manualCandidates_;  // where "UsrMan.pdf" is looked for, in order
   bool closing_ = false;
   bool closed_ = false;

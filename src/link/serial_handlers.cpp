@@ -25,8 +25,7 @@ void TForm1::ToggleSerialPort() {
       Box(this, QCoreApplication::applicationName(), error, QMessageBox::Critical);
       return;
     }
-    const QString state =
-        Combo_com2_name->currentText() + " - " + speedText + ",8," + parityText;
+    const QString state = Combo_com2_name->currentText() + " - " + speedText + ",8," + parityText;
     SetPanel(1, state);
     MemoAdd(state);
     link.SerialOpen = true;

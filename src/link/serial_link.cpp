@@ -68,7 +68,14 @@ qint32 SerialSpeedFromText(const QString& text) {
   int v = text.toInt(&ok);
   if (!ok) return 19200;
   switch (v) {
-    case 300: case 1200: case 2400: case 4800: case 9600: case 19200: case 38400: case 57600:
+    case 300:
+    case 1200:
+    case 2400:
+    case 4800:
+    case 9600:
+    case 19200:
+    case 38400:
+    case 57600:
     case 115200:
       return v;
     default:
@@ -119,7 +126,8 @@ bool SerialLink::TakeLockFile(const QString& device) {
       const int fd = ::open(name.constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
       if (fd >= 0) {
         const std::string text = PortLockText(static_cast<long>(::getpid()));
-        const bool written = ::write(fd, text.data(), text.size()) == static_cast<ssize_t>(text.size());
+        const bool written =
+            ::write(fd, text.data(), text.size()) == static_cast<ssize_t>(text.size());
         ::close(fd);
         if (!written) {
           ::unlink(name.constData());
@@ -185,8 +193,9 @@ bool SerialLink::Open(const QString& device, qint32 speed, QSerialPort::Parity p
     port_.close();
     DropLockFile();
     if (error)
-      *error = QString("Can't open specified device %1").arg(device) +
-               QString(" (Error %1, %2)").arg(EBUSY).arg(QString::fromLocal8Bit(std::strerror(EBUSY)));
+      *error =
+          QString("Can't open specified device %1").arg(device) +
+          QString(" (Error %1, %2)").arg(EBUSY).arg(QString::fromLocal8Bit(std::strerror(EBUSY)));
     return false;
   }
   // Settings a pseudo-terminal refuses are not an error for the link itself.
@@ -264,7 +273,8 @@ void SerialLink::OnError(QSerialPort::SerialPortError error) {
     return;
   }
   lostReported_ = true;
-  emit Lost(QString("Read error (%1), %2").arg(err).arg(QString::fromLocal8Bit(std::strerror(err))));
+  emit Lost(
+      QString("Read error (%1), %2").arg(err).arg(QString::fromLocal8Bit(std::strerror(err))));
 }
 
 }  // namespace orvio

@@ -29,9 +29,8 @@ bool TForm1::DecodeTelegram(const ByteString& telegram, bool matchRowsById) {
   MeterSummary summary = d.summary;
   for (std::string& cell : summary) cell = Latin1ToUtf8(cell);
   summary[7] = LongTimeText().toStdString();
-  const PlacementResult placed =
-      PlaceMeterSummary(*gridLoops, summary,
-                        ChooseMeterPlacement(tunnel.ScanActive, matchRowsById));
+  const PlacementResult placed = PlaceMeterSummary(
+      *gridLoops, summary, ChooseMeterPlacement(tunnel.ScanActive, matchRowsById));
   MeterRecordViews->TelegramPlaced(placed.rows, telegram);
   if (placed.address_selected) tunnel.SelectedMbusAddress = placed.selected_address;
   for (int row : placed.select_rows) {

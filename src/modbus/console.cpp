@@ -1,9 +1,10 @@
 // Command console and log: hand-typed commands (their answer is logged by Timer_free_command's
 // collector, src/gateway/device_map.cpp), clearing and saving the trace log.
+#include "core/modbus/console.h"
+
 #include <QDir>
 
 #include "app/tform1.h"
-#include "core/modbus/console.h"
 
 namespace orvio {
 

@@ -1,7 +1,7 @@
 // Register reader: reads input or holding registers into the register grid, once or periodically.
-#include "app/tform1.h"
 #include <QFileDialog>
 
+#include "app/tform1.h"
 #include "core/modbus/registers.h"
 #include "core/tables/table_file.h"
 
@@ -22,8 +22,8 @@ void TForm1::BitBtn3Click() {
   const auto first = DecimalOf(EditInputAddress->text());
   const auto count = DecimalOf(EditInputCount->text());
   // A first register beyond the 16-bit range would silently read another register.
-  if (EditInputAddress->text().isEmpty() || EditInputCount->text().isEmpty() || !first ||
-      !count || *first < 0 || *first > 65535 || *count < 0) {
+  if (EditInputAddress->text().isEmpty() || EditInputCount->text().isEmpty() || !first || !count ||
+      *first < 0 || *first > 65535 || *count < 0) {
     MemoAdd(QString(kRegisterBadConditions));
     return;
   }

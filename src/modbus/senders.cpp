@@ -41,7 +41,8 @@ void TForm1::SendWriteDateTime(uint8_t slave, uint16_t first, int count) {
     const std::time_t now = std::time(nullptr);
     localtime_r(&now, &local);
   }
-  SendRequest(RequestKind::kWriteDateTime, slave, WriteDateTimePdu(first, ClockFieldsFromTm(local)));
+  SendRequest(RequestKind::kWriteDateTime, slave,
+              WriteDateTimePdu(first, ClockFieldsFromTm(local)));
 }
 
 void TForm1::SendReadDeviceIdentification(uint8_t slave, uint8_t code) {

@@ -22,8 +22,7 @@ namespace {
 void SelectMbusRow(TForm1& f, int row) {
   f.tunnel.SelectedMbusRow = row;
   f.tunnel.SelectedMbusAddress = MeterRowAddress(*f.gridLoops, row);
-  f.Label16->setText(QStringLiteral("Selected: ") +
-                     QString::number(f.tunnel.SelectedMbusAddress));
+  f.Label16->setText(QStringLiteral("Selected: ") + QString::number(f.tunnel.SelectedMbusAddress));
 }
 
 bool IsTableRow(const TForm1& f, int row) { return row >= 1 && row < f.gridLoops->RowCount(); }
@@ -145,8 +144,7 @@ void TForm1::Timer_mbusRespondTimer() {
     }
     tunnel.AttemptFailed = true;
   } else {
-    ExtractTunnelledTelegram(*this, answer,
-                             2 * static_cast<size_t>(tunnel.AnswerRegisterCount));
+    ExtractTunnelledTelegram(*this, answer, 2 * static_cast<size_t>(tunnel.AnswerRegisterCount));
   }
   if (tunnel.SingleReadActive) {
     SingleReadOutcome(*this);

@@ -151,8 +151,8 @@ void SecondaryIDThread::WaitAndFetch() {
   OnUi([this, count](TForm1& f) {
     const ByteString reply = TakeAndLog(f);
     if (reply.empty()) return;
-    WorkerAnswer = ExtractTunnelledTelegram(f, reply, 2 * static_cast<size_t>(count),
-                                            RawAnswer::kKeep);
+    WorkerAnswer =
+        ExtractTunnelledTelegram(f, reply, 2 * static_cast<size_t>(count), RawAnswer::kKeep);
   });
 }
 

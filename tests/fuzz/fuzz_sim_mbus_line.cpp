@@ -7,9 +7,9 @@
 #include <string>
 #include <vector>
 
+#include "fuzz_require.h"
 #include "sim/mbus_line.h"
 #include "sim/scenario.h"
-#include "fuzz_require.h"
 
 using namespace orvio::sim;
 

@@ -8,10 +8,10 @@
 #include <cstdlib>
 #include <string>
 
+#include "fuzz_require.h"
 #include "sim/framing.h"
 #include "sim/gateway_model.h"
 #include "sim/scenario.h"
-#include "fuzz_require.h"
 
 using namespace orvio::sim;
 

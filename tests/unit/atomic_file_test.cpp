@@ -1,5 +1,8 @@
 // Temporary files that a killed save left beside a settings file, table file or log.
+#include "core/settings/atomic_file.h"
+
 #include <fcntl.h>
+#include <gtest/gtest.h>
 #include <signal.h>
 #include <sys/file.h>
 #include <sys/wait.h>
@@ -9,9 +12,6 @@
 #include <fstream>
 #include <string>
 
-#include <gtest/gtest.h>
-
-#include "core/settings/atomic_file.h"
 #include "core/settings/settings.h"
 #include "core/tables/table_file.h"
 #include "settings_test_support.h"
@@ -44,9 +44,7 @@ class LeftoverTemps : public ::testing::TestWithParam<WriterRow> {
   std::string Temp(const std::string& random) const {
     return "." + std::string(GetParam().target) + ".tmp" + random;
   }
-  bool Write() const {
-    return GetParam().write(Beside(GetParam().target).string(), "new\n");
-  }
+  bool Write() const { return GetParam().write(Beside(GetParam().target).string(), "new\n"); }
 };
 
 TEST_P(LeftoverTemps, OnlyTheTargetsOwnAreRemovedByTheNextSave) {
@@ -55,9 +53,14 @@ TEST_P(LeftoverTemps, OnlyTheTargetsOwnAreRemovedByTheNextSave) {
   for (const char* random : {"AbC123", "000000", "zzzzzz"}) Touch(Beside(Temp(random)));
   // Not of this writer's naming for this target: they stay.
   const std::string kept[] = {
-      Temp("AbC12"),           Temp("AbC1234"),         Temp("Ab-123"),
-      Temp("Ab.123"),          target + ".tmpAbC123",   ".other.ini.tmpAbC123",
-      "." + target + "tmpAbC123", "x." + target + ".tmpAbC123",
+      Temp("AbC12"),
+      Temp("AbC1234"),
+      Temp("Ab-123"),
+      Temp("Ab.123"),
+      target + ".tmpAbC123",
+      ".other.ini.tmpAbC123",
+      "." + target + "tmpAbC123",
+      "x." + target + ".tmpAbC123",
   };
   for (const std::string& name : kept) Touch(Beside(name));
   fs::create_directory(Beside("sub"));

@@ -142,15 +142,16 @@ TEST(CliDecode, FullText) {
   const CliRun r = Cli({"decode", "--full", kWater});
   EXPECT_EQ(r.status, kAllDecoded);
   EXPECT_EQ(r.err, "");
-  EXPECT_EQ(r.out,
-            "C 08  Addr 5  CI 72h  ID 12345678  Mfr ABC  Version 1  Medium 07 Water\n"
-            "Access number 42  Status 00  Signature 0000\n"
-            "No  Offset  Length  Function             Storage  Tariff  Subunit  Value       Unit  "
-            "Quantity          DIF  VIF  VIFE  Data\n"
-            "1   19      6       Instantaneous value  0        0       0        305419.896  m^3   "
-            "Volume            04   13         78 56 34 12\n"
-            "2   25      4       Instantaneous value  0        0       0        21          \xC2\xB0"
-            "C    Flow temperature  02   5B         15 00\n");
+  EXPECT_EQ(
+      r.out,
+      "C 08  Addr 5  CI 72h  ID 12345678  Mfr ABC  Version 1  Medium 07 Water\n"
+      "Access number 42  Status 00  Signature 0000\n"
+      "No  Offset  Length  Function             Storage  Tariff  Subunit  Value       Unit  "
+      "Quantity          DIF  VIF  VIFE  Data\n"
+      "1   19      6       Instantaneous value  0        0       0        305419.896  m^3   "
+      "Volume            04   13         78 56 34 12\n"
+      "2   25      4       Instantaneous value  0        0       0        21          \xC2\xB0"
+      "C    Flow temperature  02   5B         15 00\n");
 }
 
 TEST(CliDecode, FullJsonHasTheHeaderAndEveryRecordMember) {

@@ -56,8 +56,8 @@ const std::map<std::string, const char*> kNotRecords = {
 // seconds and energy, power, mass in Wh, J, W, kg.
 double ToNormalisedUnit(const std::string& unit) {
   static const std::map<std::string, double> kFactors = {
-      {"min", 60}, {"h", 3600}, {"d", 86400}, {"MWh", 1e6}, {"GJ", 1e9},
-      {"MW", 1e6}, {"GJ/h", 1e9}, {"t", 1e3},
+      {"min", 60}, {"h", 3600}, {"d", 86400},  {"MWh", 1e6},
+      {"GJ", 1e9}, {"MW", 1e6}, {"GJ/h", 1e9}, {"t", 1e3},
   };
   const auto f = kFactors.find(unit);
   return f == kFactors.end() ? 1 : f->second;
@@ -86,8 +86,8 @@ std::string StripLeadingZeros(const std::string& s) {
     // The files show six decimals; reals carry single precision.
     const double tolerance = 5e-7 + 1e-7 * std::fabs(expected);
     if (std::fabs(ours - expected) <= tolerance) return ::testing::AssertionSuccess();
-    return ::testing::AssertionFailure() << "number " << r.value << " " << r.unit << " against "
-                                         << xml;
+    return ::testing::AssertionFailure()
+           << "number " << r.value << " " << r.unit << " against " << xml;
   }
   if (r.value == xml) return ::testing::AssertionSuccess();
   return ::testing::AssertionFailure() << "text \"" << r.value << "\" against \"" << xml << "\"";
@@ -105,8 +105,7 @@ TEST(MbusFullCorpus, EveryRecordAgreesWithTheNormalisedReading) {
     SCOPED_TRACE(name);
     const auto telegram = ParseHexBytes(test::ReadFile(hex_path));
     ASSERT_TRUE(telegram.has_value());
-    const std::string xml =
-        test::ReadFile(hex_path.parent_path() / (name + ".norm.xml"));
+    const std::string xml = test::ReadFile(hex_path.parent_path() / (name + ".norm.xml"));
     const FullDecode d = DecodeFull(*telegram);
     const auto slave = Blocks(xml, "SlaveInformation");
     ASSERT_EQ(slave.size(), 1u);

@@ -38,12 +38,12 @@ TEST(MbusFullDecode, HeaderFieldsAndStatusBits) {
   EXPECT_EQ(h.signature, 0);
   EXPECT_EQ(h.offset, 6u);
   EXPECT_EQ(h.length, 13u);
-  EXPECT_EQ(h.status_bits, (std::vector<std::string>{"application busy", "power low",
-                                                      "temporary error", "manufacturer bit 5",
-                                                      "manufacturer bit 7"}));
+  EXPECT_EQ(h.status_bits,
+            (std::vector<std::string>{"application busy", "power low", "temporary error",
+                                      "manufacturer bit 5", "manufacturer bit 7"}));
   EXPECT_TRUE(d.records.empty());
-  EXPECT_EQ(StatusBitNames(0x0A), (std::vector<std::string>{"application error",
-                                                             "permanent error"}));
+  EXPECT_EQ(StatusBitNames(0x0A),
+            (std::vector<std::string>{"application error", "permanent error"}));
   EXPECT_EQ(StatusBitNames(0x03), std::vector<std::string>{"abnormal condition"});
   EXPECT_EQ(MediumFullName(0x16), "Cold water");
   EXPECT_EQ(MediumFullName(0x10), "Reserved");
@@ -80,8 +80,8 @@ INSTANTIATE_TEST_SUITE_P(
         // The second DIFE's tariff and subunit bits are the higher ones.
         CoordinateRow{"84 80 10 13 00 00 00 00", RecordFunction::kInstantaneous, 0, 4, 0},
         CoordinateRow{"84 80 40 13 00 00 00 00", RecordFunction::kInstantaneous, 0, 0, 2},
-        CoordinateRow{"94 F1 72 13 00 00 00 00", RecordFunction::kMaximum, 1 << 1 | 2 << 5, 3 | 3 << 2,
-                      3}));
+        CoordinateRow{"94 F1 72 13 00 00 00 00", RecordFunction::kMaximum, 1 << 1 | 2 << 5,
+                      3 | 3 << 2, 3}));
 
 struct ValueRow {
   const char* record;
@@ -104,11 +104,17 @@ INSTANTIATE_TEST_SUITE_P(
     ::testing::Values(
         ValueRow{"04 13 78 56 34 12", "305419.896", "m^3", "Volume", "32-bit integer"},
         ValueRow{"04 06 FF FF FF FF", "-1000", "Wh", "Energy", "32-bit integer"},
-        ValueRow{"02 5B 15 00", "21", "\xC2\xB0" "C", "Flow temperature", "16-bit integer"},
+        ValueRow{"02 5B 15 00", "21",
+                 "\xC2\xB0"
+                 "C",
+                 "Flow temperature", "16-bit integer"},
         ValueRow{"06 03 FE FF FF FF FF FF", "-2", "Wh", "Energy", "48-bit integer"},
         ValueRow{"07 10 00 00 00 00 00 00 00 80", "-9223372036854.775808", "m^3", "Volume",
                  "64-bit integer"},
-        ValueRow{"05 5B 00 00 C0 3F", "1.5", "\xC2\xB0" "C", "Flow temperature", "32-bit real"},
+        ValueRow{"05 5B 00 00 C0 3F", "1.5",
+                 "\xC2\xB0"
+                 "C",
+                 "Flow temperature", "32-bit real"},
         ValueRow{"05 2E B1 D1 2E BE", "-170.72178", "W", "Power", "32-bit real"},
         ValueRow{"0C 13 78 56 34 12", "12345.678", "m^3", "Volume", "8-digit BCD"},
         // A leading F nibble is the minus sign of a BCD number.
@@ -141,8 +147,7 @@ INSTANTIATE_TEST_SUITE_P(
         // Plain-text unit, its VIFE after the text: multiplicative correction 10^-2.
         ValueRow{"02 FC 03 48 52 25 74 22 15", "54.10", "%RH",
                  "Plain-text unit, multiplicative correction factor 10^-2", "16-bit integer"},
-        ValueRow{"84 00 7C 01 43 F3 0D 00 00", "3571", "C", "Plain-text unit",
-                 "32-bit integer"},
+        ValueRow{"84 00 7C 01 43 F3 0D 00 00", "3571", "C", "Plain-text unit", "32-bit integer"},
         ValueRow{"02 FD 48 ED 00", "23.7", "V", "Voltage", "16-bit integer"},
         ValueRow{"02 FD 59 20 00", "0.032", "A", "Current", "16-bit integer"},
         ValueRow{"09 FD 0E 10", "10", "", "Firmware version", "2-digit BCD"},
@@ -152,8 +157,7 @@ INSTANTIATE_TEST_SUITE_P(
                  "Volume, accumulation only if positive contributions", "32-bit integer"},
         ValueRow{"04 96 A2 7D 05 00 00 00", "5000", "m^3",
                  "Volume, per hour; multiplicative correction factor 10^3", "32-bit integer"},
-        ValueRow{"02 FF 10 B5 5D", "23989", "",
-                 "Manufacturer specific", "16-bit integer"},
+        ValueRow{"02 FF 10 B5 5D", "23989", "", "Manufacturer specific", "16-bit integer"},
         // VIFEs that change what the field holds: a date, a duration, a count.
         ValueRow{"94 10 DA 6F 32 14 7A 18", "2011-08-26T20:50", "",
                  "Flow temperature, date(/time) of end of last", "date and time (type F)"},

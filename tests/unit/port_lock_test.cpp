@@ -1,33 +1,30 @@
 // UUCP lock files of serial devices: their names, reading the holder's PID in the forms other
 // Linux programs write, and the text written for this program's own lock.
-#include <gtest/gtest.h>
-
 #include "core/link/port_lock.h"
+
+#include <gtest/gtest.h>
 
 namespace orvio {
 namespace {
 
 TEST(PortLock, NamesFollowTheDevicePathBelowDev) {
   const std::pair<const char*, const char*> cases[] = {
-      {"/dev/ttyUSB0", "LCK..ttyUSB0"},
-      {"/dev/ttyS0", "LCK..ttyS0"},
-      {"/dev/pts/3", "LCK..pts_3"},
-      {"/dev/serial/by-id/usb-1", "LCK..serial_by-id_usb-1"},
-      {"/tmp/vport", "LCK.._tmp_vport"},
-      {"ttyACM1", "LCK..ttyACM1"},
+      {"/dev/ttyUSB0", "LCK..ttyUSB0"},  {"/dev/ttyS0", "LCK..ttyS0"},
+      {"/dev/pts/3", "LCK..pts_3"},      {"/dev/serial/by-id/usb-1", "LCK..serial_by-id_usb-1"},
+      {"/tmp/vport", "LCK.._tmp_vport"}, {"ttyACM1", "LCK..ttyACM1"},
   };
   for (const auto& [path, name] : cases) EXPECT_EQ(PortLockName(path), name) << path;
 }
 
 TEST(PortLock, HolderPidInTheFormsProgramsWrite) {
   const std::pair<std::string, std::optional<long>> cases[] = {
-      {"      1234\n", 1234},            // HDB: ten columns, right-aligned
-      {"1234\n", 1234},                  // plain
-      {"1234", 1234},                    // no line end
+      {"      1234\n", 1234},             // HDB: ten columns, right-aligned
+      {"1234\n", 1234},                   // plain
+      {"1234", 1234},                     // no line end
       {"  4321\nminicom\nhost\n", 4321},  // further lines name the holder
       {"77\r\n", 77},
       {"", std::nullopt},
-      {"\n1234\n", std::nullopt},        // the PID belongs on the first line
+      {"\n1234\n", std::nullopt},  // the PID belongs on the first line
       {"abc\n", std::nullopt},
       {"12a4\n", std::nullopt},
       {"-5\n", std::nullopt},

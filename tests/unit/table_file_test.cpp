@@ -309,7 +309,8 @@ TEST(LoadMbusTable, FullTableOf250RowsRoundTrips) {
 // Lines "<i>;<i>;" for i in [from, to).
 std::vector<std::string> NumberLines(int from, int to) {
   std::vector<std::string> lines;
-  for (int i = from; i < to; ++i) lines.push_back(std::to_string(i) + ";" + std::to_string(i) + ";");
+  for (int i = from; i < to; ++i)
+    lines.push_back(std::to_string(i) + ";" + std::to_string(i) + ";");
   return lines;
 }
 
@@ -335,8 +336,8 @@ const CapRow kLoadCapRows[] = {
     {"header_line_is_not_a_meter", Joined({kMbusHeaderLine}, NumberLines(0, 248)), false, 250, 249},
     {"empty_lines_after_a_full_table",
      Joined(NumberLines(0, 248), std::vector<std::string>(5000, ";;;;;;;;")), false, 250, 248},
-    {"ninth_field_beyond_the_rows",
-     Joined(NumberLines(0, 248), {";;", "1;2;3;4;5;6;7;8;9;"}), true, 250, 250},
+    {"ninth_field_beyond_the_rows", Joined(NumberLines(0, 248), {";;", "1;2;3;4;5;6;7;8;9;"}), true,
+     250, 250},
     {"meter_after_empty_rows_beyond_the_rows",
      Joined(Joined(NumberLines(0, 3), std::vector<std::string>(400, "")), {"x;"}), true, 5, 404},
 };

@@ -53,8 +53,10 @@ struct Pty {
     size_t off = 0;
     while (off < bytes.size()) {
       ssize_t n = ::write(master, bytes.data() + off, bytes.size() - off);
-      if (n > 0) off += static_cast<size_t>(n);
-      else QThread::msleep(1);
+      if (n > 0)
+        off += static_cast<size_t>(n);
+      else
+        QThread::msleep(1);
     }
   }
   speed_t Speed() const {
@@ -108,10 +110,10 @@ TEST_F(StartupTest, FirstStartShowsDefaultsAndClosingWritesAllSeventeenKeys) {
   form->close();
   const QString ini = ReadFile(IniPath());
   for (const char* line :
-       {"[Modbus port]", "Name=COM1", "Speed=19200", "Parity=Even", "SB=1", "[Modbus]",
-        "AutoOpen=0", "[Mbus]", "Timeout=1000", "SearchFrom=1", "SearchTo=5", "Retry=2",
-        "Timeout=600", "Address=1", "STADDR=1", "Count=125", "[Misc]", "[TCP]",
-        "IP=192.168.1.3", "Port=502", "EthTimeout=50"})
+       {"[Modbus port]",  "Name=COM1", "Speed=19200",  "Parity=Even",  "SB=1",       "[Modbus]",
+        "AutoOpen=0",     "[Mbus]",    "Timeout=1000", "SearchFrom=1", "SearchTo=5", "Retry=2",
+        "Timeout=600",    "Address=1", "STADDR=1",     "Count=125",    "[Misc]",     "[TCP]",
+        "IP=192.168.1.3", "Port=502",  "EthTimeout=50"})
     EXPECT_TRUE(ini.contains(QString(line) + "\n")) << line << " missing in\n" << ini.toStdString();
   EXPECT_TRUE(ini.contains("Dir=" + dir.path() + "/\n"));
 }
@@ -559,7 +561,8 @@ class PurgeBeforeRead : public QObject {
   bool eventFilter(QObject* watched, QEvent* event) override {
     auto* notifier = qobject_cast<QSocketNotifier*>(watched);
     if (fired == 0 && event->type() == QEvent::SockAct && notifier &&
-        notifier->type() == QSocketNotifier::Read && qobject_cast<QSerialPort*>(notifier->parent())) {
+        notifier->type() == QSocketNotifier::Read &&
+        qobject_cast<QSerialPort*>(notifier->parent())) {
       ++fired;
       tcflush(slave_, TCIFLUSH);
       errno = errno_;

@@ -14,7 +14,8 @@ const char kIdentification[] =
 TEST_P(StatusReadoutTest, FourteenLinesInOrderWithTheGatewaysValues) {
   form->devices.ActiveDeviceCount = 0;
   form->BitBtn18Click();
-  ASSERT_TRUE(WaitFor([&] { return form->gateway.StatusStep == 15 && !form->Timer_status->Enabled(); }));
+  ASSERT_TRUE(
+      WaitFor([&] { return form->gateway.StatusStep == 15 && !form->Timer_status->Enabled(); }));
   const QStringList expected = {
       "Active devices: 5/10",     "SND_NKE,0x7B",
       "Working days: 42",         "1F" + QString(62, '0'),
@@ -52,7 +53,8 @@ TEST_P(StatusReadoutTest, ChangedGatewayValuesShowUp) {
   sim.ActivateDevice(2);
   sim.ActivateDevice(3);
   form->BitBtn18Click();
-  ASSERT_TRUE(WaitFor([&] { return form->gateway.StatusStep == 15 && !form->Timer_status->Enabled(); }));
+  ASSERT_TRUE(
+      WaitFor([&] { return form->gateway.StatusStep == 15 && !form->Timer_status->Enabled(); }));
   const QStringList lines = TextLines();
   ASSERT_EQ(lines.size(), 14);
   EXPECT_EQ(lines[0], "Active devices: 3/10");
@@ -69,7 +71,8 @@ TEST_P(StatusReadoutTest, SilentGatewayGivesFourteenBareLines) {
   f.count = 0;
   sim.InjectFault(f);
   form->BitBtn18Click();
-  ASSERT_TRUE(WaitFor([&] { return form->gateway.StatusStep == 15 && !form->Timer_status->Enabled(); }));
+  ASSERT_TRUE(
+      WaitFor([&] { return form->gateway.StatusStep == 15 && !form->Timer_status->Enabled(); }));
   EXPECT_EQ(MemoCount("UNMD:"), 14);
   QStringList other;
   for (const QString& l : Memo())
@@ -85,7 +88,8 @@ TEST_P(StatusReadoutTest, ExceptionAtOneStepGivesItsTextAndTheReadoutGoesOn) {
   f.exception = 2;
   sim.InjectFault(f);
   form->BitBtn18Click();
-  ASSERT_TRUE(WaitFor([&] { return form->gateway.StatusStep == 15 && !form->Timer_status->Enabled(); }));
+  ASSERT_TRUE(
+      WaitFor([&] { return form->gateway.StatusStep == 15 && !form->Timer_status->Enabled(); }));
   const QStringList lines = TextLines();
   ASSERT_EQ(lines.size(), 14);
   EXPECT_EQ(lines[0], "Active devices: 5/10");
@@ -102,7 +106,8 @@ TEST_P(StatusReadoutTest, LeadingZeroByteIsReportedAndSkipped) {
   f.leading_zero = true;
   sim.InjectFault(f);
   form->BitBtn18Click();
-  ASSERT_TRUE(WaitFor([&] { return form->gateway.StatusStep == 15 && !form->Timer_status->Enabled(); }));
+  ASSERT_TRUE(
+      WaitFor([&] { return form->gateway.StatusStep == 15 && !form->Timer_status->Enabled(); }));
   const QStringList lines = TextLines();
   ASSERT_EQ(lines.size(), 14);
   // Over the serial line the checksum, which is checked first, no longer matches the frame
@@ -119,7 +124,8 @@ TEST_P(StatusReadoutTest, PressedAgainWhileRunningStartsOver) {
   ASSERT_TRUE(WaitFor([&] { return form->gateway.StatusStep >= 3; }));
   form->BitBtn18Click();
   EXPECT_EQ(form->gateway.StatusStep, 1);
-  ASSERT_TRUE(WaitFor([&] { return form->gateway.StatusStep == 15 && !form->Timer_status->Enabled(); }));
+  ASSERT_TRUE(
+      WaitFor([&] { return form->gateway.StatusStep == 15 && !form->Timer_status->Enabled(); }));
   EXPECT_EQ(TextLines().last(), "NETWORK NUMBER (Identification): 0.0.0.1");
 }
 
@@ -136,7 +142,8 @@ TEST_P(StatusReadoutRtuTest, BadChecksumAtOneStep) {
   f.bad_crc = true;
   sim.InjectFault(f);
   form->BitBtn18Click();
-  ASSERT_TRUE(WaitFor([&] { return form->gateway.StatusStep == 15 && !form->Timer_status->Enabled(); }));
+  ASSERT_TRUE(
+      WaitFor([&] { return form->gateway.StatusStep == 15 && !form->Timer_status->Enabled(); }));
   const QStringList lines = TextLines();
   ASSERT_EQ(lines.size(), 14);
   EXPECT_TRUE(lines[0].startsWith("Error in CRC field")) << lines[0].toStdString();

@@ -108,8 +108,8 @@ TEST_P(SecondarySearch, ExactIdSearchesInARowLeaveTheLinkUsable) {
   form->ClearBuffersAndPurge();
   form->SendReadInputRegisters(1, 100, 2);
   EXPECT_TRUE(WaitRequests(1));
-  EXPECT_TRUE(
-      WaitFor([&] { return !(Tcp() ? form->link.TcpRxBuffer : form->link.SerialRxBuffer).empty(); }));
+  EXPECT_TRUE(WaitFor(
+      [&] { return !(Tcp() ? form->link.TcpRxBuffer : form->link.SerialRxBuffer).empty(); }));
   EXPECT_FALSE(MemoHas("Serial or TCP port for modbus is not open..."));
 }
 

@@ -352,8 +352,10 @@ const FullTableRow kLoadRows[] = {
     // Meters 0 .. 247 fill rows 1 .. 248; row 249 stays the open row.
     {"hundred_thousand_lines", ShortLines(0, 100000), true, 250},
     {"one_meter_more_than_rows", ShortLines(0, 249), true, 250},
-    {"full_table_with_many_empty_lines_after", ShortLines(0, 248) + QByteArray(";;;;;;;;\r\n").repeated(60000), false, 250},
-    {"meter_after_empty_lines_beyond_the_rows", ShortLines(0, 10) + QByteArray("\r\n").repeated(300) + "x;\r\n", true, 12},
+    {"full_table_with_many_empty_lines_after",
+     ShortLines(0, 248) + QByteArray(";;;;;;;;\r\n").repeated(60000), false, 250},
+    {"meter_after_empty_lines_beyond_the_rows",
+     ShortLines(0, 10) + QByteArray("\r\n").repeated(300) + "x;\r\n", true, 12},
 };
 
 class LoadFullTable : public TableFiles, public ::testing::WithParamInterface<FullTableRow> {};
@@ -387,7 +389,8 @@ const FullTableRow kImportRows[] = {
     // Devices 0 .. 249 fill rows 1 .. 250.
     {"hundred_thousand_lines", "ID ;Addr ;\r\n" + ShortLines(0, 100000), true, 251},
     {"one_device_more_than_rows", "ID ;Addr ;\r\n" + ShortLines(0, 251), true, 251},
-    {"exported_full_table", "ID ;Addr ;\r\n" + ShortLines(0, 250) + ";;;;;;;;;;;;;;;\r\n", false, 251},
+    {"exported_full_table", "ID ;Addr ;\r\n" + ShortLines(0, 250) + ";;;;;;;;;;;;;;;\r\n", false,
+     251},
 };
 
 class ImportFullTable : public TableFiles, public ::testing::WithParamInterface<FullTableRow> {};

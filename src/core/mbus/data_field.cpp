@@ -15,9 +15,9 @@ enum class Kind { kNone, kInteger, kReal, kInteger64, kSelection, kBcd, kVariabl
 // Data field codes, one row per value of the DIF's low nibble (xxxx dddd).
 struct DataCode {
   Kind kind;
-  uint8_t length;          // bytes
-  uint8_t precision;       // significant digits of the shown value
-  bool raw_for_78;         // VIF 78 (fabrication number) shows the digits as they are
+  uint8_t length;     // bytes
+  uint8_t precision;  // significant digits of the shown value
+  bool raw_for_78;    // VIF 78 (fabrication number) shows the digits as they are
 };
 
 // Shown for a BCD field that is no decimal number within the signed 32-bit range (the only

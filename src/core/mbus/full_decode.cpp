@@ -15,12 +15,16 @@ namespace orvio {
 
 namespace {
 
-constexpr const char* kTimeUnits[4] = {"s", "min", "h", "d"};          // nn of E...nn codes
+constexpr const char* kTimeUnits[4] = {"s", "min", "h", "d"};             // nn of E...nn codes
 constexpr const char* kLongTimeUnits[4] = {"h", "d", "months", "years"};  // pp of FD 68-6F
 constexpr size_t kMaxExtensions = 10;  // DIFEs and VIFEs a record may carry
 
-constexpr char kDegreeC[] = "\xC2\xB0" "C";
-constexpr char kDegreeF[] = "\xC2\xB0" "F";
+constexpr char kDegreeC[] =
+    "\xC2\xB0"
+    "C";
+constexpr char kDegreeF[] =
+    "\xC2\xB0"
+    "F";
 
 // What a VIF (or the true VIF of the FB/FD tables) says.
 struct VifMeaning {
@@ -37,21 +41,21 @@ VifMeaning Number(std::string quantity, std::string unit, int exponent = 0) {
 // Primary VIF table; `c` has the extension bit cleared.
 VifMeaning PrimaryVif(uint8_t c) {
   const int n3 = c & 7, n2 = c & 3;
-  if (c <= 0x07) return Number("Energy", "Wh", n3 - 3);               // E000 0nnn
-  if (c <= 0x0F) return Number("Energy", "J", n3);                    // E000 1nnn
-  if (c <= 0x17) return Number("Volume", "m^3", n3 - 6);              // E001 0nnn
-  if (c <= 0x1F) return Number("Mass", "kg", n3 - 3);                 // E001 1nnn
-  if (c <= 0x23) return Number("On time", kTimeUnits[n2]);            // E010 00nn
-  if (c <= 0x27) return Number("Operating time", kTimeUnits[n2]);     // E010 01nn
-  if (c <= 0x2F) return Number("Power", "W", n3 - 3);                 // E010 1nnn
-  if (c <= 0x37) return Number("Power", "J/h", n3);                   // E011 0nnn
-  if (c <= 0x3F) return Number("Volume flow", "m^3/h", n3 - 6);       // E011 1nnn
-  if (c <= 0x47) return Number("Volume flow", "m^3/min", n3 - 7);     // E100 0nnn
-  if (c <= 0x4F) return Number("Volume flow", "m^3/s", n3 - 9);       // E100 1nnn
-  if (c <= 0x57) return Number("Mass flow", "kg/h", n3 - 3);          // E101 0nnn
-  if (c <= 0x5B) return Number("Flow temperature", kDegreeC, n2 - 3);  // E101 10nn
-  if (c <= 0x5F) return Number("Return temperature", kDegreeC, n2 - 3);  // E101 11nn
-  if (c <= 0x63) return Number("Temperature difference", "K", n2 - 3);   // E110 00nn
+  if (c <= 0x07) return Number("Energy", "Wh", n3 - 3);                    // E000 0nnn
+  if (c <= 0x0F) return Number("Energy", "J", n3);                         // E000 1nnn
+  if (c <= 0x17) return Number("Volume", "m^3", n3 - 6);                   // E001 0nnn
+  if (c <= 0x1F) return Number("Mass", "kg", n3 - 3);                      // E001 1nnn
+  if (c <= 0x23) return Number("On time", kTimeUnits[n2]);                 // E010 00nn
+  if (c <= 0x27) return Number("Operating time", kTimeUnits[n2]);          // E010 01nn
+  if (c <= 0x2F) return Number("Power", "W", n3 - 3);                      // E010 1nnn
+  if (c <= 0x37) return Number("Power", "J/h", n3);                        // E011 0nnn
+  if (c <= 0x3F) return Number("Volume flow", "m^3/h", n3 - 6);            // E011 1nnn
+  if (c <= 0x47) return Number("Volume flow", "m^3/min", n3 - 7);          // E100 0nnn
+  if (c <= 0x4F) return Number("Volume flow", "m^3/s", n3 - 9);            // E100 1nnn
+  if (c <= 0x57) return Number("Mass flow", "kg/h", n3 - 3);               // E101 0nnn
+  if (c <= 0x5B) return Number("Flow temperature", kDegreeC, n2 - 3);      // E101 10nn
+  if (c <= 0x5F) return Number("Return temperature", kDegreeC, n2 - 3);    // E101 11nn
+  if (c <= 0x63) return Number("Temperature difference", "K", n2 - 3);     // E110 00nn
   if (c <= 0x67) return Number("External temperature", kDegreeC, n2 - 3);  // E110 01nn
   if (c <= 0x6B) return Number("Pressure", "bar", n2 - 3);                 // E110 10nn
   if (c == 0x6C) return {"Date", "", 0, VifMeaning::kDate};                // type G
@@ -70,23 +74,70 @@ VifMeaning PrimaryVif(uint8_t c) {
 
 // Main VIFE table after VIF FD; `c` has the extension bit cleared.
 VifMeaning FdVif(uint8_t c) {
-  static constexpr const char* kNames[0x40] = {
-      nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr,  // credit, debit
-      "Access number", "Medium", "Manufacturer", "Parameter set identification",
-      "Model/Version", "Hardware version", "Firmware version", "Software version",
-      "Customer location", "Customer", "Access code user", "Access code operator",
-      "Access code system operator", "Access code developer", "Password", "Error flags",
-      "Error mask", "Reserved", "Digital output", "Digital input",
-      "Baud rate", "Response delay time", "Retry", "Reserved",
-      "First storage number for cyclic storage", "Last storage number for cyclic storage",
-      "Size of storage block", "Reserved",
-      nullptr, nullptr, nullptr, nullptr,  // storage interval s..d
-      nullptr, nullptr, "Reserved", "Reserved",  // storage interval months, years
-      nullptr, nullptr, nullptr, nullptr,        // duration since last readout s..d
-      "Start of tariff", nullptr, nullptr, nullptr,  // duration of tariff min..d
-      nullptr, nullptr, nullptr, nullptr,            // period of tariff s..d
-      nullptr, nullptr, "Dimensionless", "Reserved",  // period of tariff months, years
-      "Reserved", "Reserved", "Reserved", "Reserved"};
+  static constexpr const char* kNames[0x40] = {nullptr,
+                                               nullptr,
+                                               nullptr,
+                                               nullptr,
+                                               nullptr,
+                                               nullptr,
+                                               nullptr,
+                                               nullptr,  // credit, debit
+                                               "Access number",
+                                               "Medium",
+                                               "Manufacturer",
+                                               "Parameter set identification",
+                                               "Model/Version",
+                                               "Hardware version",
+                                               "Firmware version",
+                                               "Software version",
+                                               "Customer location",
+                                               "Customer",
+                                               "Access code user",
+                                               "Access code operator",
+                                               "Access code system operator",
+                                               "Access code developer",
+                                               "Password",
+                                               "Error flags",
+                                               "Error mask",
+                                               "Reserved",
+                                               "Digital output",
+                                               "Digital input",
+                                               "Baud rate",
+                                               "Response delay time",
+                                               "Retry",
+                                               "Reserved",
+                                               "First storage number for cyclic storage",
+                                               "Last storage number for cyclic storage",
+                                               "Size of storage block",
+                                               "Reserved",
+                                               nullptr,
+                                               nullptr,
+                                               nullptr,
+                                               nullptr,  // storage interval s..d
+                                               nullptr,
+                                               nullptr,
+                                               "Reserved",
+                                               "Reserved",  // storage interval months, years
+                                               nullptr,
+                                               nullptr,
+                                               nullptr,
+                                               nullptr,  // duration since last readout s..d
+                                               "Start of tariff",
+                                               nullptr,
+                                               nullptr,
+                                               nullptr,  // duration of tariff min..d
+                                               nullptr,
+                                               nullptr,
+                                               nullptr,
+                                               nullptr,  // period of tariff s..d
+                                               nullptr,
+                                               nullptr,
+                                               "Dimensionless",
+                                               "Reserved",  // period of tariff months, years
+                                               "Reserved",
+                                               "Reserved",
+                                               "Reserved",
+                                               "Reserved"};
   const int n2 = c & 3;
   if (c <= 0x03) return Number("Credit", "currency units", n2 - 3);
   if (c <= 0x07) return Number("Debit", "currency units", n2 - 3);
@@ -147,25 +198,44 @@ VifMeaning FbVif(uint8_t c) {
 // Record error codes (VIFE E000 xxxx, E001 xxxx in a response).
 const char* RecordErrorName(uint8_t c) {
   switch (c) {
-    case 0x00: return "no error";
-    case 0x01: return "too many DIFEs";
-    case 0x02: return "storage number not implemented";
-    case 0x03: return "unit number not implemented";
-    case 0x04: return "tariff number not implemented";
-    case 0x05: return "function not implemented";
-    case 0x06: return "data class not implemented";
-    case 0x07: return "data size not implemented";
-    case 0x0B: return "too many VIFEs";
-    case 0x0C: return "illegal VIF group";
-    case 0x0D: return "illegal VIF exponent";
-    case 0x0E: return "VIF/DIF mismatch";
-    case 0x0F: return "unimplemented action";
-    case 0x15: return "no data available (undefined value)";
-    case 0x16: return "data overflow";
-    case 0x17: return "data underflow";
-    case 0x18: return "data error";
-    case 0x1C: return "premature end of record";
-    default: return "reserved";
+    case 0x00:
+      return "no error";
+    case 0x01:
+      return "too many DIFEs";
+    case 0x02:
+      return "storage number not implemented";
+    case 0x03:
+      return "unit number not implemented";
+    case 0x04:
+      return "tariff number not implemented";
+    case 0x05:
+      return "function not implemented";
+    case 0x06:
+      return "data class not implemented";
+    case 0x07:
+      return "data size not implemented";
+    case 0x0B:
+      return "too many VIFEs";
+    case 0x0C:
+      return "illegal VIF group";
+    case 0x0D:
+      return "illegal VIF exponent";
+    case 0x0E:
+      return "VIF/DIF mismatch";
+    case 0x0F:
+      return "unimplemented action";
+    case 0x15:
+      return "no data available (undefined value)";
+    case 0x16:
+      return "data overflow";
+    case 0x17:
+      return "data underflow";
+    case 0x18:
+      return "data error";
+    case 0x1C:
+      return "premature end of record";
+    default:
+      return "reserved";
   }
 }
 
@@ -176,21 +246,41 @@ struct VifeEffect {
   // a duration in the VIFE's time unit, or a count of exceeds.
   enum Holds : uint8_t { kSame, kTimePoint, kDuration, kCount } holds = kSame;
   const char* duration_unit = "";
-  int exponent = 0;                // multiplicative correction 10^x
-  std::optional<int> additive;     // additive correction 10^x in the VIF's unit
+  int exponent = 0;             // multiplicative correction 10^x
+  std::optional<int> additive;  // additive correction 10^x in the VIF's unit
   bool manufacturer_follows = false;
 };
 
 VifeEffect OrthogonalVife(uint8_t c) {
   static constexpr const char* kPer[0x1D] = {
-      "per second", "per minute", "per hour", "per day", "per week", "per month", "per year",
-      "per revolution/measurement", "increment per input pulse on input channel 0",
+      "per second",
+      "per minute",
+      "per hour",
+      "per day",
+      "per week",
+      "per month",
+      "per year",
+      "per revolution/measurement",
+      "increment per input pulse on input channel 0",
       "increment per input pulse on input channel 1",
       "increment per output pulse on output channel 0",
-      "increment per output pulse on output channel 1", "per litre", "per m^3", "per kg",
-      "per K", "per kWh", "per GJ", "per kW", "per K*l", "per V", "per A", "multiplied by s",
-      "multiplied by s/V", "multiplied by s/A", "start date(/time) of",
-      "uncorrected unit", "accumulation only if positive contributions",
+      "increment per output pulse on output channel 1",
+      "per litre",
+      "per m^3",
+      "per kg",
+      "per K",
+      "per kWh",
+      "per GJ",
+      "per kW",
+      "per K*l",
+      "per V",
+      "per A",
+      "multiplied by s",
+      "multiplied by s/V",
+      "multiplied by s/A",
+      "start date(/time) of",
+      "uncorrected unit",
+      "accumulation only if positive contributions",
       "accumulation of abs value only if negative contributions"};
   VifeEffect e;
   const bool upper = c & 0x08, last = c & 0x04, end = c & 0x01;
@@ -204,17 +294,23 @@ VifeEffect OrthogonalVife(uint8_t c) {
     e.text = "reserved";
   } else if (c <= 0x4F) {
     switch (c & 0x07) {
-      case 0: e.text = limit + " value"; break;
+      case 0:
+        e.text = limit + " value";
+        break;
       case 1:
         e.text = "number of exceeds of " + limit;
         e.holds = VifeEffect::kCount;
         break;
-      case 2: case 3: case 6: case 7:
+      case 2:
+      case 3:
+      case 6:
+      case 7:
         e.text = std::string("date(/time) of ") + (end ? "end" : "begin") + " of " +
                  (last ? "last " : "first ") + limit + " exceed";
         e.holds = VifeEffect::kTimePoint;
         break;
-      default: e.text = "reserved";
+      default:
+        e.text = "reserved";
     }
   } else if (c <= 0x5F) {
     e.text = std::string("duration of ") + (last ? "last " : "first ") + limit + " exceed";
@@ -226,10 +322,18 @@ VifeEffect OrthogonalVife(uint8_t c) {
     e.duration_unit = kTimeUnits[c & 3];
   } else if (c <= 0x6F) {
     switch (c) {
-      case 0x68: e.text = "value during lower limit exceed"; break;
-      case 0x69: e.text = "leakage values"; break;
-      case 0x6C: e.text = "value during upper limit exceed"; break;
-      case 0x6D: e.text = "overflow values"; break;
+      case 0x68:
+        e.text = "value during lower limit exceed";
+        break;
+      case 0x69:
+        e.text = "leakage values";
+        break;
+      case 0x6C:
+        e.text = "value during upper limit exceed";
+        break;
+      case 0x6D:
+        e.text = "overflow values";
+        break;
       default:
         e.text = std::string("date(/time) of ") + (end ? "end" : "begin") + " of " +
                  (last ? "last" : "first");
@@ -362,9 +466,14 @@ std::string IntegerText(int64_t v, int exponent) {
   return DecimalText(negative, std::to_string(magnitude), exponent);
 }
 
-constexpr const char* kIntegerTypes[9] = {"", "8-bit integer", "16-bit integer",
-                                          "24-bit integer", "32-bit integer", "32-bit real",
-                                          "48-bit integer", "64-bit integer",
+constexpr const char* kIntegerTypes[9] = {"",
+                                          "8-bit integer",
+                                          "16-bit integer",
+                                          "24-bit integer",
+                                          "32-bit integer",
+                                          "32-bit real",
+                                          "48-bit integer",
+                                          "64-bit integer",
                                           "selection for readout"};
 
 // Fills data_type, value, numeric and time of `r` from its data field.
@@ -452,19 +561,25 @@ void AppendExtension(FullRecord& r, std::string text) {
 
 const char* RecordFunctionName(RecordFunction f) {
   switch (f) {
-    case RecordFunction::kInstantaneous: return "Instantaneous value";
-    case RecordFunction::kMaximum: return "Maximum value";
-    case RecordFunction::kMinimum: return "Minimum value";
-    case RecordFunction::kValueDuringError: return "Value during error state";
-    case RecordFunction::kManufacturerSpecific: return "Manufacturer specific";
-    case RecordFunction::kMoreRecordsFollow: return "More records follow";
+    case RecordFunction::kInstantaneous:
+      return "Instantaneous value";
+    case RecordFunction::kMaximum:
+      return "Maximum value";
+    case RecordFunction::kMinimum:
+      return "Minimum value";
+    case RecordFunction::kValueDuringError:
+      return "Value during error state";
+    case RecordFunction::kManufacturerSpecific:
+      return "Manufacturer specific";
+    case RecordFunction::kMoreRecordsFollow:
+      return "More records follow";
   }
   return "";
 }
 
 std::vector<std::string> StatusBitNames(uint8_t s) {
-  static constexpr const char* kApplication[4] = {nullptr, "application busy",
-                                                  "application error", "abnormal condition"};
+  static constexpr const char* kApplication[4] = {nullptr, "application busy", "application error",
+                                                  "abnormal condition"};
   std::vector<std::string> out;
   if (kApplication[s & 3]) out.emplace_back(kApplication[s & 3]);
   if (s & 0x04) out.emplace_back("power low");
@@ -477,20 +592,64 @@ std::vector<std::string> StatusBitNames(uint8_t s) {
 }
 
 std::string MediumFullName(uint8_t code) {
-  static constexpr const char* kNames[0x38] = {
-      "Other", "Oil", "Electricity", "Gas", "Heat (outlet)", "Steam",
-      "Warm water (30-90 \xC2\xB0" "C)", "Water", "Heat cost allocator", "Compressed air",
-      "Cooling load meter (outlet)", "Cooling load meter (inlet)", "Heat (inlet)",
-      "Heat / cooling load meter", "Bus / system component", "Unknown medium",
-      nullptr, nullptr, nullptr, nullptr, nullptr,
-      "Hot water (>= 90 \xC2\xB0" "C)", "Cold water", "Dual register (hot/cold) water meter",
-      "Pressure", "A/D converter", "Smoke detector", "Room sensor", "Gas detector",
-      nullptr, nullptr, nullptr,
-      "Breaker (electricity)", "Valve (gas or water)", nullptr, nullptr, nullptr,
-      "Customer unit (display device)", nullptr, nullptr, "Waste water", "Garbage",
-      "Carbon dioxide", nullptr, nullptr, nullptr, nullptr, nullptr,
-      nullptr, "Communication controller", "Unidirectional repeater", "Bidirectional repeater",
-      nullptr, nullptr, "Radio converter (system side)", "Radio converter (meter side)"};
+  static constexpr const char* kNames[0x38] = {"Other",
+                                               "Oil",
+                                               "Electricity",
+                                               "Gas",
+                                               "Heat (outlet)",
+                                               "Steam",
+                                               "Warm water (30-90 \xC2\xB0"
+                                               "C)",
+                                               "Water",
+                                               "Heat cost allocator",
+                                               "Compressed air",
+                                               "Cooling load meter (outlet)",
+                                               "Cooling load meter (inlet)",
+                                               "Heat (inlet)",
+                                               "Heat / cooling load meter",
+                                               "Bus / system component",
+                                               "Unknown medium",
+                                               nullptr,
+                                               nullptr,
+                                               nullptr,
+                                               nullptr,
+                                               nullptr,
+                                               "Hot water (>= 90 \xC2\xB0"
+                                               "C)",
+                                               "Cold water",
+                                               "Dual register (hot/cold) water meter",
+                                               "Pressure",
+                                               "A/D converter",
+                                               "Smoke detector",
+                                               "Room sensor",
+                                               "Gas detector",
+                                               nullptr,
+                                               nullptr,
+                                               nullptr,
+                                               "Breaker (electricity)",
+                                               "Valve (gas or water)",
+                                               nullptr,
+                                               nullptr,
+                                               nullptr,
+                                               "Customer unit (display device)",
+                                               nullptr,
+                                               nullptr,
+                                               "Waste water",
+                                               "Garbage",
+                                               "Carbon dioxide",
+                                               nullptr,
+                                               nullptr,
+                                               nullptr,
+                                               nullptr,
+                                               nullptr,
+                                               nullptr,
+                                               "Communication controller",
+                                               "Unidirectional repeater",
+                                               "Bidirectional repeater",
+                                               nullptr,
+                                               nullptr,
+                                               "Radio converter (system side)",
+                                               "Radio converter (meter side)"};
   if (code < 0x38 && kNames[code]) return kNames[code];
   return "Reserved";
 }
@@ -564,8 +723,8 @@ FullDecode DecodeFull(std::string_view t) {
     r.offset = p;
     if (dif == 0x0F || dif == 0x1F) {
       // Manufacturer-specific data up to the end of the user data, as one record.
-      r.function = dif == 0x0F ? RecordFunction::kManufacturerSpecific
-                               : RecordFunction::kMoreRecordsFollow;
+      r.function =
+          dif == 0x0F ? RecordFunction::kManufacturerSpecific : RecordFunction::kMoreRecordsFollow;
       r.dif = t.substr(p, 1);
       r.data_offset = p + 1;
       r.data = t.substr(p + 1, end - p - 1);
@@ -657,7 +816,8 @@ FullDecode DecodeFull(std::string_view t) {
       if (effect.additive) additive = effect.additive;
       manufacturer = effect.manufacturer_follows;
       switch (effect.holds) {
-        case VifeEffect::kSame: break;
+        case VifeEffect::kSame:
+          break;
         case VifeEffect::kTimePoint:
           meaning.kind = VifMeaning::kDateTime;  // type G or F by the field's size
           meaning.unit.clear();
@@ -715,7 +875,8 @@ FullDecode DecodeFull(std::string_view t) {
         length = 1 + bytes;
       }
     }
-    if (r.error.empty() && s + length > end) r.error = "Data field runs past the end of the telegram";
+    if (r.error.empty() && s + length > end)
+      r.error = "Data field runs past the end of the telegram";
     if (!r.error.empty()) {
       r.data = t.substr(s, end - s);
       r.length = end - p;

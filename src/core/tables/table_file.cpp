@@ -148,8 +148,7 @@ MbusTableRows ReadMbusTableRows(std::span<const std::string> lines, std::size_t 
   return out;
 }
 
-bool LoadMbusTable(TextGrid& loops, const std::vector<std::string>& lines,
-                   std::size_t* linesRead) {
+bool LoadMbusTable(TextGrid& loops, const std::vector<std::string>& lines, std::size_t* linesRead) {
   ClearMeterTable(loops);
   const std::span<const std::string> all(lines);
   std::size_t first = 0;
