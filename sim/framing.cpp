@@ -54,23 +54,18 @@ long RtuRequestLength(std::string_view b) {
       if (b.size() < 3) return kNeedMore;
       length = 5 + At(b, 2);
       break;
-    case 0x16:
-      length = 10;
-      break;
+    case 0x16: length = 10; break;
     case 0x17:  // read address, count, write address, count, byte count n, n bytes
       if (b.size() < 11) return kNeedMore;
       length = 13 + At(b, 10);
       break;
-    case 0x18:
-      length = 6;
-      break;
+    case 0x18: length = 6; break;
     case 0x2B:  // MEI 0x0E: read device id code, object id
       if (b.size() < 3) return kNeedMore;
       if (At(b, 2) != 0x0E) return kUntilSilence;
       length = 7;
       break;
-    default:
-      return kUntilSilence;
+    default: return kUntilSilence;
   }
   if (static_cast<size_t>(length) > kMaxRtuFrame) return kInvalid;
   return b.size() < static_cast<size_t>(length) ? kNeedMore : length;

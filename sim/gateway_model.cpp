@@ -220,12 +220,9 @@ int GatewayModel::ComputedInput(uint16_t a) const {
     return DeviceRecord(slot)[(a - 1u) % r];
   }
   switch (a) {
-    case reg::kActiveDevices:
-      return Bytes2(MetersOnLine(), static_cast<uint8_t>(slots.size()));
-    case reg::kFlagState:
-      return flags;
-    case reg::kWorkingDays:
-      return working_days;
+    case reg::kActiveDevices: return Bytes2(MetersOnLine(), static_cast<uint8_t>(slots.size()));
+    case reg::kFlagState: return flags;
+    case reg::kWorkingDays: return working_days;
     case reg::kTunnelStatus: {
       if (!tunnel_used) return Bytes2(kTunnelIdle, 0);
       if (now_() < tunnel_ready) return Bytes2(kTunnelBusy, 0);
@@ -233,10 +230,8 @@ int GatewayModel::ComputedInput(uint16_t a) const {
       return Bytes2(kTunnelAnswered,
                     static_cast<uint8_t>(std::min<size_t>(tunnel_answer.size(), 255)));
     }
-    case reg::kCardVersion:
-      return Bytes2(card_major, card_minor);
-    default:
-      break;
+    case reg::kCardVersion: return Bytes2(card_major, card_minor);
+    default: break;
   }
   if (InRange(a, reg::kTunnel, reg::kTunnelEnd)) {
     if (!tunnel_used || now_() < tunnel_ready) return 0;
@@ -285,30 +280,18 @@ int GatewayModel::HoldingRegister(uint16_t a) const {
   }
   if (InRange(a, reg::kNetwork, reg::kNetworkEnd)) return network[a - reg::kNetwork];
   switch (a) {
-    case reg::kReadoutPeriod:
-      return readout_period;
-    case reg::kTimeBetween:
-      return time_between;
-    case reg::kTimeRespond:
-      return time_respond;
-    case reg::kMbusFlags:
-      return last_flag_code;
-    case reg::kNetworkFlags:
-      return last_network_code;
-    case reg::kModbusAddress:
-      return unit;
-    case reg::kModbusBaud:
-      return modbus_baud;
-    case reg::kMbusBaud:
-      return mbus_baud;
-    case reg::kSerialNumber:
-      return serial_number[0];
-    case reg::kSerialNumber + 1:
-      return serial_number[1];
-    case reg::kListenPort:
-      return listen_port;
-    default:
-      break;
+    case reg::kReadoutPeriod: return readout_period;
+    case reg::kTimeBetween: return time_between;
+    case reg::kTimeRespond: return time_respond;
+    case reg::kMbusFlags: return last_flag_code;
+    case reg::kNetworkFlags: return last_network_code;
+    case reg::kModbusAddress: return unit;
+    case reg::kModbusBaud: return modbus_baud;
+    case reg::kMbusBaud: return mbus_baud;
+    case reg::kSerialNumber: return serial_number[0];
+    case reg::kSerialNumber + 1: return serial_number[1];
+    case reg::kListenPort: return listen_port;
+    default: break;
   }
   const auto extra = extra_holding.find(a);
   return extra != extra_holding.end() ? extra->second : 0;
@@ -382,8 +365,7 @@ int GatewayModel::CheckWrite(uint16_t a, const std::vector<uint16_t>& values) co
       case reg::kListenPort:
         if (v == 0) return kIllegalValue;
         break;
-      default:
-        break;
+      default: break;
     }
   }
   if (a <= reg::kClock + 3 && last >= reg::kClock) {
@@ -449,45 +431,25 @@ void GatewayModel::TunnelWrite(const std::string& bytes) {
 void GatewayModel::ApplyWrite(uint16_t r, uint16_t v) {
   const uint8_t lo = v & 0xFF;
   switch (r) {
-    case reg::kActivate:
-      Activate(lo);
-      return;
-    case reg::kDelete:
-      Delete(lo);
-      return;
+    case reg::kActivate: Activate(lo); return;
+    case reg::kDelete: Delete(lo); return;
     case reg::kExcludeInputs:
       for (Slot& s : slots)
         if (s.primary_address == lo) s.inputs_excluded = true;
       return;
-    case reg::kReadoutPeriod:
-      readout_period = v;
-      return;
-    case reg::kTimeBetween:
-      time_between = v;
-      return;
-    case reg::kTimeRespond:
-      time_respond = v;
-      return;
+    case reg::kReadoutPeriod: readout_period = v; return;
+    case reg::kTimeBetween: time_between = v; return;
+    case reg::kTimeRespond: time_respond = v; return;
     case reg::kMbusFlags: {
       // Function code in bits 0..6, the new state in bit 7.
       last_flag_code = lo;
       const bool on = (lo & 0x80) != 0;
       switch (lo & 0x7F) {
-        case 1:
-          flags = static_cast<uint8_t>(on ? flags | 0x01 : flags & ~0x01);
-          break;
-        case 2:
-          flags = static_cast<uint8_t>(on ? flags | 0x02 : flags & ~0x02);
-          break;
-        case 6:
-          transformed = on;
-          break;
-        case 9:
-          mbus_started = on;
-          break;
-        case 10:
-          sort = on;
-          break;
+        case 1: flags = static_cast<uint8_t>(on ? flags | 0x01 : flags & ~0x01); break;
+        case 2: flags = static_cast<uint8_t>(on ? flags | 0x02 : flags & ~0x02); break;
+        case 6: transformed = on; break;
+        case 9: mbus_started = on; break;
+        case 10: sort = on; break;
       }
       return;
     }
@@ -495,27 +457,16 @@ void GatewayModel::ApplyWrite(uint16_t r, uint16_t v) {
       last_network_code = lo;
       if ((lo & 0x7F) == 1) dhcp = (lo & 0x80) != 0;
       return;
-    case reg::kSearchActivate:
-      SearchAndActivate();
-      return;
+    case reg::kSearchActivate: SearchAndActivate(); return;
     case reg::kModbusAddress:
       unit = lo;  // answers from the next request on come from the new address
       return;
-    case reg::kModbusBaud:
-      modbus_baud = v;
-      return;
-    case reg::kMbusBaud:
-      mbus_baud = v;
-      return;
+    case reg::kModbusBaud: modbus_baud = v; return;
+    case reg::kMbusBaud: mbus_baud = v; return;
     case reg::kSerialNumber:
-    case reg::kSerialNumber + 1:
-      serial_number[r - reg::kSerialNumber] = v;
-      return;
-    case reg::kListenPort:
-      listen_port = v;
-      return;
-    default:
-      break;
+    case reg::kSerialNumber + 1: serial_number[r - reg::kSerialNumber] = v; return;
+    case reg::kListenPort: listen_port = v; return;
+    default: break;
   }
   if (InRange(r, reg::kNetwork, reg::kNetworkEnd)) {
     network[r - reg::kNetwork] = v;
@@ -716,8 +667,7 @@ ModelAnswer GatewayModel::Handle(std::string_view pdu) {
       if (e != 0) return fail(e);
       return answer;
     }
-    default:
-      return fail(kIllegalFunction);
+    default: return fail(kIllegalFunction);
   }
 }
 

@@ -18,17 +18,12 @@ struct SerialPacing {
 
 SerialPacing PacingOf(RequestKind kind) {
   switch (kind) {
-    case RequestKind::kReadHoldingRegisters:
-      return {true, 10, 2, false};
-    case RequestKind::kReadInputRegisters:
-      return {true, 0, 0, false};
-    case RequestKind::kWriteMultipleRegisters:
-      return {false, 0, 2, true};
-    case RequestKind::kReadDeviceIdentification:
-      return {false, 10, 2, false};
+    case RequestKind::kReadHoldingRegisters: return {true, 10, 2, false};
+    case RequestKind::kReadInputRegisters: return {true, 0, 0, false};
+    case RequestKind::kWriteMultipleRegisters: return {false, 0, 2, true};
+    case RequestKind::kReadDeviceIdentification: return {false, 10, 2, false};
     case RequestKind::kWriteSingleRegister:
-    case RequestKind::kWriteDateTime:
-      return {false, 0, 2, false};
+    case RequestKind::kWriteDateTime: return {false, 0, 2, false};
   }
   return {false, 0, 2, false};
 }

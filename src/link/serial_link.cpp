@@ -76,10 +76,8 @@ qint32 SerialSpeedFromText(const QString& text) {
     case 19200:
     case 38400:
     case 57600:
-    case 115200:
-      return v;
-    default:
-      return 19200;
+    case 115200: return v;
+    default: return 19200;
   }
 }
 

@@ -18,28 +18,17 @@ namespace {
 // The operating system's error number for a socket error.
 int SocketErrno(QAbstractSocket::SocketError e, bool connected) {
   switch (e) {
-    case QAbstractSocket::ConnectionRefusedError:
-      return ECONNREFUSED;
-    case QAbstractSocket::RemoteHostClosedError:
-      return ECONNRESET;
-    case QAbstractSocket::HostNotFoundError:
-      return EHOSTUNREACH;
-    case QAbstractSocket::SocketAccessError:
-      return EACCES;
-    case QAbstractSocket::SocketResourceError:
-      return ENOBUFS;
-    case QAbstractSocket::SocketTimeoutError:
-      return ETIMEDOUT;
-    case QAbstractSocket::NetworkError:
-      return connected ? ECONNRESET : ENETUNREACH;
-    case QAbstractSocket::AddressInUseError:
-      return EADDRINUSE;
-    case QAbstractSocket::SocketAddressNotAvailableError:
-      return EADDRNOTAVAIL;
-    case QAbstractSocket::UnsupportedSocketOperationError:
-      return EOPNOTSUPP;
-    default:
-      return EIO;
+    case QAbstractSocket::ConnectionRefusedError: return ECONNREFUSED;
+    case QAbstractSocket::RemoteHostClosedError: return ECONNRESET;
+    case QAbstractSocket::HostNotFoundError: return EHOSTUNREACH;
+    case QAbstractSocket::SocketAccessError: return EACCES;
+    case QAbstractSocket::SocketResourceError: return ENOBUFS;
+    case QAbstractSocket::SocketTimeoutError: return ETIMEDOUT;
+    case QAbstractSocket::NetworkError: return connected ? ECONNRESET : ENETUNREACH;
+    case QAbstractSocket::AddressInUseError: return EADDRINUSE;
+    case QAbstractSocket::SocketAddressNotAvailableError: return EADDRNOTAVAIL;
+    case QAbstractSocket::UnsupportedSocketOperationError: return EOPNOTSUPP;
+    default: return EIO;
   }
 }
 

@@ -60,15 +60,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   const std::string_view rest(reinterpret_cast<const char*>(data) + 1, size - 1);
   const uint8_t mode = data[0];
   switch (mode % 3) {
-    case 0:
-      Record(rest);
-      break;
-    case 1:
-      Status(rest, mode / 3 % kStatusStepCount + 1);
-      break;
-    default:
-      Texts(rest);
-      break;
+    case 0: Record(rest); break;
+    case 1: Status(rest, mode / 3 % kStatusStepCount + 1); break;
+    default: Texts(rest); break;
   }
   return 0;
 }

@@ -89,24 +89,12 @@ GatewayRequest ReadoutPeriodRequest(int minutes) {
 FlagCode FlagCodeFor(FlagFunction f, bool state01) {
   FlagCode fc{reg::kMbusFlags, 0};
   switch (f) {
-    case FlagFunction::SndNke:
-      fc = {reg::kMbusFlags, reg::kFlagSndNke};
-      break;
-    case FlagFunction::Use7B:
-      fc = {reg::kMbusFlags, reg::kFlag7B};
-      break;
-    case FlagFunction::StartMbus:
-      fc = {reg::kMbusFlags, reg::kFlagStartMbus};
-      break;
-    case FlagFunction::Sort:
-      fc = {reg::kMbusFlags, reg::kFlagSort};
-      break;
-    case FlagFunction::Dhcp:
-      fc = {reg::kNetworkFlags, reg::kFlagDhcp};
-      break;
-    case FlagFunction::Reset:
-      fc = {reg::kNetworkFlags, reg::kFlagReset};
-      break;
+    case FlagFunction::SndNke: fc = {reg::kMbusFlags, reg::kFlagSndNke}; break;
+    case FlagFunction::Use7B: fc = {reg::kMbusFlags, reg::kFlag7B}; break;
+    case FlagFunction::StartMbus: fc = {reg::kMbusFlags, reg::kFlagStartMbus}; break;
+    case FlagFunction::Sort: fc = {reg::kMbusFlags, reg::kFlagSort}; break;
+    case FlagFunction::Dhcp: fc = {reg::kNetworkFlags, reg::kFlagDhcp}; break;
+    case FlagFunction::Reset: fc = {reg::kNetworkFlags, reg::kFlagReset}; break;
   }
   if (state01) fc.code = static_cast<uint8_t>(fc.code | reg::kFlagStateBit);
   return fc;

@@ -70,12 +70,8 @@ TModbusDevice DecodeDeviceRecord(const std::vector<RegisterValue>& registers) {
         d.MediumText = MediumTable(lo);
         break;
       case 2:
-      case 3:
-        d.Identification += HexByte(hi) + HexByte(lo);
-        break;
-      case 4:
-        d.Manufacturer = ManufacturerLetters(hi, lo);
-        break;
+      case 3: d.Identification += HexByte(hi) + HexByte(lo); break;
+      case 4: d.Manufacturer = ManufacturerLetters(hi, lo); break;
       case 5: {
         d.MainVif = hi;
         const UnitEntry u = UnitTable(hi);
@@ -83,12 +79,8 @@ TModbusDevice DecodeDeviceRecord(const std::vector<RegisterValue>& registers) {
         d.Multiplier = u.multiplier;
         break;
       }
-      case 6:
-        d.MainCode = HexByte(hi) + HexByte(lo);
-        break;
-      case 7:
-        d.GeneralUnitCode = lo;
-        break;
+      case 6: d.MainCode = HexByte(hi) + HexByte(lo); break;
+      case 7: d.GeneralUnitCode = lo; break;
       case 8:
         d.Input1 = hi;
         d.Input2 = lo;
@@ -100,32 +92,18 @@ TModbusDevice DecodeDeviceRecord(const std::vector<RegisterValue>& registers) {
           d.UnitName = TransformedUnit(d.GeneralUnitCode);
         }
         break;
-      case 10:
-        d.MbusStatus = lo;
-        break;
+      case 10: d.MbusStatus = lo; break;
       case 11:
       case 13:
       case 15:
       case 17:
       case 19:
-      case 25:
-        highWord = word;
-        break;
-      case 12:
-        d.MainValue = join(word);
-        break;
-      case 14:
-        d.TariffValue1 = join(word);
-        break;
-      case 16:
-        d.TariffValue2 = join(word);
-        break;
-      case 18:
-        d.TariffValue3 = join(word);
-        break;
-      case 20:
-        d.TariffValue4 = join(word);
-        break;
+      case 25: highWord = word; break;
+      case 12: d.MainValue = join(word); break;
+      case 14: d.TariffValue1 = join(word); break;
+      case 16: d.TariffValue2 = join(word); break;
+      case 18: d.TariffValue3 = join(word); break;
+      case 20: d.TariffValue4 = join(word); break;
       case 21:
         d.TariffStart1 = hi;
         d.TariffStart2 = lo;
@@ -142,11 +120,8 @@ TModbusDevice DecodeDeviceRecord(const std::vector<RegisterValue>& registers) {
         d.TariffEnd3 = hi;
         d.TariffEnd4 = lo;
         break;
-      case 26:
-        d.FlowValue = join(word);
-        break;
-      default:
-        break;  // 27, 28 and beyond: not used
+      case 26: d.FlowValue = join(word); break;
+      default: break;  // 27, 28 and beyond: not used
     }
   }
   return d;

@@ -27,17 +27,12 @@ struct GatewayRequest {
 
 inline uint8_t FunctionCode(RequestKind kind) {
   switch (kind) {
-    case RequestKind::kReadInputRegisters:
-      return reg::kFnReadInput;
-    case RequestKind::kReadHoldingRegisters:
-      return reg::kFnReadHolding;
-    case RequestKind::kWriteSingleRegister:
-      return reg::kFnWriteSingle;
+    case RequestKind::kReadInputRegisters: return reg::kFnReadInput;
+    case RequestKind::kReadHoldingRegisters: return reg::kFnReadHolding;
+    case RequestKind::kWriteSingleRegister: return reg::kFnWriteSingle;
     case RequestKind::kWriteMultipleRegisters:
-    case RequestKind::kWriteDateTime:
-      return reg::kFnWriteMultiple;
-    case RequestKind::kReadDeviceIdentification:
-      return reg::kFnDeviceIdentification;
+    case RequestKind::kWriteDateTime: return reg::kFnWriteMultiple;
+    case RequestKind::kReadDeviceIdentification: return reg::kFnDeviceIdentification;
   }
   return 0;
 }

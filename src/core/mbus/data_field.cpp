@@ -171,13 +171,9 @@ DataField DecodeDataField(uint8_t dif, uint8_t vif, std::string_view field, doub
   }
 
   switch (code.kind) {
-    case Kind::kNone:
-      out.text = "No data ";
-      break;
+    case Kind::kNone: out.text = "No data "; break;
     case Kind::kSelection:
-    case Kind::kSpecial:
-      out.text = "Unrecognizable DIF, not decoded ";
-      break;
+    case Kind::kSpecial: out.text = "Unrecognizable DIF, not decoded "; break;
     case Kind::kInteger64:
       out.text = "64-bit integer not supported, but hex is: 0x";
       AppendHexReversed(out.text, data);
@@ -205,8 +201,7 @@ DataField DecodeDataField(uint8_t dif, uint8_t vif, std::string_view field, doub
                      : kBcdConversionError;
       }
       break;
-    case Kind::kVariable:
-      break;
+    case Kind::kVariable: break;
   }
   return out;
 }

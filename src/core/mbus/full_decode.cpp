@@ -19,12 +19,8 @@ constexpr const char* kTimeUnits[4] = {"s", "min", "h", "d"};             // nn 
 constexpr const char* kLongTimeUnits[4] = {"h", "d", "months", "years"};  // pp of FD 68-6F
 constexpr size_t kMaxExtensions = 10;  // DIFEs and VIFEs a record may carry
 
-constexpr char kDegreeC[] =
-    "\xC2\xB0"
-    "C";
-constexpr char kDegreeF[] =
-    "\xC2\xB0"
-    "F";
+constexpr char kDegreeC[] = "\u00B0C";
+constexpr char kDegreeF[] = "\u00B0F";
 
 // What a VIF (or the true VIF of the FB/FD tables) says.
 struct VifMeaning {
@@ -74,70 +70,25 @@ VifMeaning PrimaryVif(uint8_t c) {
 
 // Main VIFE table after VIF FD; `c` has the extension bit cleared.
 VifMeaning FdVif(uint8_t c) {
-  static constexpr const char* kNames[0x40] = {nullptr,
-                                               nullptr,
-                                               nullptr,
-                                               nullptr,
-                                               nullptr,
-                                               nullptr,
-                                               nullptr,
-                                               nullptr,  // credit, debit
-                                               "Access number",
-                                               "Medium",
-                                               "Manufacturer",
-                                               "Parameter set identification",
-                                               "Model/Version",
-                                               "Hardware version",
-                                               "Firmware version",
-                                               "Software version",
-                                               "Customer location",
-                                               "Customer",
-                                               "Access code user",
-                                               "Access code operator",
-                                               "Access code system operator",
-                                               "Access code developer",
-                                               "Password",
-                                               "Error flags",
-                                               "Error mask",
-                                               "Reserved",
-                                               "Digital output",
-                                               "Digital input",
-                                               "Baud rate",
-                                               "Response delay time",
-                                               "Retry",
-                                               "Reserved",
-                                               "First storage number for cyclic storage",
-                                               "Last storage number for cyclic storage",
-                                               "Size of storage block",
-                                               "Reserved",
-                                               nullptr,
-                                               nullptr,
-                                               nullptr,
-                                               nullptr,  // storage interval s..d
-                                               nullptr,
-                                               nullptr,
-                                               "Reserved",
-                                               "Reserved",  // storage interval months, years
-                                               nullptr,
-                                               nullptr,
-                                               nullptr,
-                                               nullptr,  // duration since last readout s..d
-                                               "Start of tariff",
-                                               nullptr,
-                                               nullptr,
-                                               nullptr,  // duration of tariff min..d
-                                               nullptr,
-                                               nullptr,
-                                               nullptr,
-                                               nullptr,  // period of tariff s..d
-                                               nullptr,
-                                               nullptr,
-                                               "Dimensionless",
-                                               "Reserved",  // period of tariff months, years
-                                               "Reserved",
-                                               "Reserved",
-                                               "Reserved",
-                                               "Reserved"};
+  // clang-format off
+  static constexpr const char* kNames[0x40] = {
+      nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr,  // credit, debit
+      "Access number", "Medium", "Manufacturer", "Parameter set identification",
+      "Model/Version", "Hardware version", "Firmware version", "Software version",
+      "Customer location", "Customer", "Access code user", "Access code operator",
+      "Access code system operator", "Access code developer", "Password", "Error flags",
+      "Error mask", "Reserved", "Digital output", "Digital input",
+      "Baud rate", "Response delay time", "Retry", "Reserved",
+      "First storage number for cyclic storage", "Last storage number for cyclic storage",
+      "Size of storage block", "Reserved",
+      nullptr, nullptr, nullptr, nullptr,  // storage interval s..d
+      nullptr, nullptr, "Reserved", "Reserved",  // storage interval months, years
+      nullptr, nullptr, nullptr, nullptr,        // duration since last readout s..d
+      "Start of tariff", nullptr, nullptr, nullptr,  // duration of tariff min..d
+      nullptr, nullptr, nullptr, nullptr,            // period of tariff s..d
+      nullptr, nullptr, "Dimensionless", "Reserved",  // period of tariff months, years
+      "Reserved", "Reserved", "Reserved", "Reserved"};
+  // clang-format on
   const int n2 = c & 3;
   if (c <= 0x03) return Number("Credit", "currency units", n2 - 3);
   if (c <= 0x07) return Number("Debit", "currency units", n2 - 3);
@@ -198,44 +149,25 @@ VifMeaning FbVif(uint8_t c) {
 // Record error codes (VIFE E000 xxxx, E001 xxxx in a response).
 const char* RecordErrorName(uint8_t c) {
   switch (c) {
-    case 0x00:
-      return "no error";
-    case 0x01:
-      return "too many DIFEs";
-    case 0x02:
-      return "storage number not implemented";
-    case 0x03:
-      return "unit number not implemented";
-    case 0x04:
-      return "tariff number not implemented";
-    case 0x05:
-      return "function not implemented";
-    case 0x06:
-      return "data class not implemented";
-    case 0x07:
-      return "data size not implemented";
-    case 0x0B:
-      return "too many VIFEs";
-    case 0x0C:
-      return "illegal VIF group";
-    case 0x0D:
-      return "illegal VIF exponent";
-    case 0x0E:
-      return "VIF/DIF mismatch";
-    case 0x0F:
-      return "unimplemented action";
-    case 0x15:
-      return "no data available (undefined value)";
-    case 0x16:
-      return "data overflow";
-    case 0x17:
-      return "data underflow";
-    case 0x18:
-      return "data error";
-    case 0x1C:
-      return "premature end of record";
-    default:
-      return "reserved";
+    case 0x00: return "no error";
+    case 0x01: return "too many DIFEs";
+    case 0x02: return "storage number not implemented";
+    case 0x03: return "unit number not implemented";
+    case 0x04: return "tariff number not implemented";
+    case 0x05: return "function not implemented";
+    case 0x06: return "data class not implemented";
+    case 0x07: return "data size not implemented";
+    case 0x0B: return "too many VIFEs";
+    case 0x0C: return "illegal VIF group";
+    case 0x0D: return "illegal VIF exponent";
+    case 0x0E: return "VIF/DIF mismatch";
+    case 0x0F: return "unimplemented action";
+    case 0x15: return "no data available (undefined value)";
+    case 0x16: return "data overflow";
+    case 0x17: return "data underflow";
+    case 0x18: return "data error";
+    case 0x1C: return "premature end of record";
+    default: return "reserved";
   }
 }
 
@@ -252,36 +184,18 @@ struct VifeEffect {
 };
 
 VifeEffect OrthogonalVife(uint8_t c) {
+  // clang-format off
   static constexpr const char* kPer[0x1D] = {
-      "per second",
-      "per minute",
-      "per hour",
-      "per day",
-      "per week",
-      "per month",
-      "per year",
-      "per revolution/measurement",
-      "increment per input pulse on input channel 0",
+      "per second", "per minute", "per hour", "per day", "per week", "per month", "per year",
+      "per revolution/measurement", "increment per input pulse on input channel 0",
       "increment per input pulse on input channel 1",
       "increment per output pulse on output channel 0",
-      "increment per output pulse on output channel 1",
-      "per litre",
-      "per m^3",
-      "per kg",
-      "per K",
-      "per kWh",
-      "per GJ",
-      "per kW",
-      "per K*l",
-      "per V",
-      "per A",
-      "multiplied by s",
-      "multiplied by s/V",
-      "multiplied by s/A",
-      "start date(/time) of",
-      "uncorrected unit",
-      "accumulation only if positive contributions",
+      "increment per output pulse on output channel 1", "per litre", "per m^3", "per kg",
+      "per K", "per kWh", "per GJ", "per kW", "per K*l", "per V", "per A", "multiplied by s",
+      "multiplied by s/V", "multiplied by s/A", "start date(/time) of",
+      "uncorrected unit", "accumulation only if positive contributions",
       "accumulation of abs value only if negative contributions"};
+  // clang-format on
   VifeEffect e;
   const bool upper = c & 0x08, last = c & 0x04, end = c & 0x01;
   const std::string limit = upper ? "upper limit" : "lower limit";
@@ -294,9 +208,7 @@ VifeEffect OrthogonalVife(uint8_t c) {
     e.text = "reserved";
   } else if (c <= 0x4F) {
     switch (c & 0x07) {
-      case 0:
-        e.text = limit + " value";
-        break;
+      case 0: e.text = limit + " value"; break;
       case 1:
         e.text = "number of exceeds of " + limit;
         e.holds = VifeEffect::kCount;
@@ -309,8 +221,7 @@ VifeEffect OrthogonalVife(uint8_t c) {
                  (last ? "last " : "first ") + limit + " exceed";
         e.holds = VifeEffect::kTimePoint;
         break;
-      default:
-        e.text = "reserved";
+      default: e.text = "reserved";
     }
   } else if (c <= 0x5F) {
     e.text = std::string("duration of ") + (last ? "last " : "first ") + limit + " exceed";
@@ -322,18 +233,10 @@ VifeEffect OrthogonalVife(uint8_t c) {
     e.duration_unit = kTimeUnits[c & 3];
   } else if (c <= 0x6F) {
     switch (c) {
-      case 0x68:
-        e.text = "value during lower limit exceed";
-        break;
-      case 0x69:
-        e.text = "leakage values";
-        break;
-      case 0x6C:
-        e.text = "value during upper limit exceed";
-        break;
-      case 0x6D:
-        e.text = "overflow values";
-        break;
+      case 0x68: e.text = "value during lower limit exceed"; break;
+      case 0x69: e.text = "leakage values"; break;
+      case 0x6C: e.text = "value during upper limit exceed"; break;
+      case 0x6D: e.text = "overflow values"; break;
       default:
         e.text = std::string("date(/time) of ") + (end ? "end" : "begin") + " of " +
                  (last ? "last" : "first");
@@ -561,18 +464,12 @@ void AppendExtension(FullRecord& r, std::string text) {
 
 const char* RecordFunctionName(RecordFunction f) {
   switch (f) {
-    case RecordFunction::kInstantaneous:
-      return "Instantaneous value";
-    case RecordFunction::kMaximum:
-      return "Maximum value";
-    case RecordFunction::kMinimum:
-      return "Minimum value";
-    case RecordFunction::kValueDuringError:
-      return "Value during error state";
-    case RecordFunction::kManufacturerSpecific:
-      return "Manufacturer specific";
-    case RecordFunction::kMoreRecordsFollow:
-      return "More records follow";
+    case RecordFunction::kInstantaneous: return "Instantaneous value";
+    case RecordFunction::kMaximum: return "Maximum value";
+    case RecordFunction::kMinimum: return "Minimum value";
+    case RecordFunction::kValueDuringError: return "Value during error state";
+    case RecordFunction::kManufacturerSpecific: return "Manufacturer specific";
+    case RecordFunction::kMoreRecordsFollow: return "More records follow";
   }
   return "";
 }
@@ -592,64 +489,22 @@ std::vector<std::string> StatusBitNames(uint8_t s) {
 }
 
 std::string MediumFullName(uint8_t code) {
-  static constexpr const char* kNames[0x38] = {"Other",
-                                               "Oil",
-                                               "Electricity",
-                                               "Gas",
-                                               "Heat (outlet)",
-                                               "Steam",
-                                               "Warm water (30-90 \xC2\xB0"
-                                               "C)",
-                                               "Water",
-                                               "Heat cost allocator",
-                                               "Compressed air",
-                                               "Cooling load meter (outlet)",
-                                               "Cooling load meter (inlet)",
-                                               "Heat (inlet)",
-                                               "Heat / cooling load meter",
-                                               "Bus / system component",
-                                               "Unknown medium",
-                                               nullptr,
-                                               nullptr,
-                                               nullptr,
-                                               nullptr,
-                                               nullptr,
-                                               "Hot water (>= 90 \xC2\xB0"
-                                               "C)",
-                                               "Cold water",
-                                               "Dual register (hot/cold) water meter",
-                                               "Pressure",
-                                               "A/D converter",
-                                               "Smoke detector",
-                                               "Room sensor",
-                                               "Gas detector",
-                                               nullptr,
-                                               nullptr,
-                                               nullptr,
-                                               "Breaker (electricity)",
-                                               "Valve (gas or water)",
-                                               nullptr,
-                                               nullptr,
-                                               nullptr,
-                                               "Customer unit (display device)",
-                                               nullptr,
-                                               nullptr,
-                                               "Waste water",
-                                               "Garbage",
-                                               "Carbon dioxide",
-                                               nullptr,
-                                               nullptr,
-                                               nullptr,
-                                               nullptr,
-                                               nullptr,
-                                               nullptr,
-                                               "Communication controller",
-                                               "Unidirectional repeater",
-                                               "Bidirectional repeater",
-                                               nullptr,
-                                               nullptr,
-                                               "Radio converter (system side)",
-                                               "Radio converter (meter side)"};
+  // clang-format off
+  static constexpr const char* kNames[0x38] = {
+      "Other", "Oil", "Electricity", "Gas", "Heat (outlet)", "Steam",
+      "Warm water (30-90 \xC2\xB0" "C)", "Water", "Heat cost allocator", "Compressed air",
+      "Cooling load meter (outlet)", "Cooling load meter (inlet)", "Heat (inlet)",
+      "Heat / cooling load meter", "Bus / system component", "Unknown medium",
+      nullptr, nullptr, nullptr, nullptr, nullptr,
+      "Hot water (>= 90 \xC2\xB0" "C)", "Cold water", "Dual register (hot/cold) water meter",
+      "Pressure", "A/D converter", "Smoke detector", "Room sensor", "Gas detector",
+      nullptr, nullptr, nullptr,
+      "Breaker (electricity)", "Valve (gas or water)", nullptr, nullptr, nullptr,
+      "Customer unit (display device)", nullptr, nullptr, "Waste water", "Garbage",
+      "Carbon dioxide", nullptr, nullptr, nullptr, nullptr, nullptr,
+      nullptr, "Communication controller", "Unidirectional repeater", "Bidirectional repeater",
+      nullptr, nullptr, "Radio converter (system side)", "Radio converter (meter side)"};
+  // clang-format on
   if (code < 0x38 && kNames[code]) return kNames[code];
   return "Reserved";
 }
@@ -816,8 +671,7 @@ FullDecode DecodeFull(std::string_view t) {
       if (effect.additive) additive = effect.additive;
       manufacturer = effect.manufacturer_follows;
       switch (effect.holds) {
-        case VifeEffect::kSame:
-          break;
+        case VifeEffect::kSame: break;
         case VifeEffect::kTimePoint:
           meaning.kind = VifMeaning::kDateTime;  // type G or F by the field's size
           meaning.unit.clear();

@@ -99,15 +99,12 @@ ByteString TcpFrame(uint16_t transactionId, uint8_t unit, std::string_view pdu) 
 
 std::optional<std::string> SentLine(RequestKind kind, std::string_view frame) {
   switch (kind) {
-    case RequestKind::kReadDeviceIdentification:
-      return std::nullopt;
+    case RequestKind::kReadDeviceIdentification: return std::nullopt;
     case RequestKind::kWriteMultipleRegisters:
-    case RequestKind::kWriteDateTime:
-      return TraceLine("SENT: ", frame);
+    case RequestKind::kWriteDateTime: return TraceLine("SENT: ", frame);
     case RequestKind::kReadHoldingRegisters:
     case RequestKind::kReadInputRegisters:
-    case RequestKind::kWriteSingleRegister:
-      break;
+    case RequestKind::kWriteSingleRegister: break;
   }
   return TraceLine("SENT:", frame);
 }

@@ -28,9 +28,7 @@ PlacementResult PlaceMeterSummary(TextGrid& grid, const std::array<std::string, 
                                   MeterPlacement rule) {
   PlacementResult result;
   switch (rule) {
-    case MeterPlacement::kAppend:
-      result.rows.push_back(Append(grid, summary));
-      break;
+    case MeterPlacement::kAppend: result.rows.push_back(Append(grid, summary)); break;
     case MeterPlacement::kMatchId: {
       const std::string& id = summary[kMeterIdColumn];
       for (int row = 1; row < grid.RowCount(); ++row) {
