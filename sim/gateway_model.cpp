@@ -370,15 +370,7 @@ int GatewayModel::CheckWrite(uint16_t a, const std::vector<uint16_t>& values) co
   }
   if (a <= reg::kClock + 3 && last >= reg::kClock) {
     // Merge into the current clock bytes and check the result as a date and time.
-    std::vector<int> t = DeviceTime();
-    t.push_back(0);
-    for (size_t i = 0; i < values.size(); ++i) {
-      const int r = a + static_cast<int>(i);
-      if (r < reg::kClock || r > reg::kClock + 3) continue;
-      const size_t k = 2u * static_cast<size_t>(r - reg::kClock);
-      t[k] = values[i] >> 8;
-      t[k + 1] = values[i] & 0xFF;
-    }
+    const std::vector<int> t = ClockWithWrite(a, values);
     const int sec = t[0], min = t[1], hour = t[2], day = t[4], month = t[5], year = 2000 + t[6];
     if (sec > 59 || min > 59 || hour > 23 || month < 1 || month > 12 || day < 1 ||
         day > DaysInMonth(year, month))
@@ -486,15 +478,7 @@ int GatewayModel::WriteHolding(uint16_t a, const std::vector<uint16_t>& values) 
     return 0;
   }
   if (a <= reg::kClock + 3 && last >= reg::kClock) {
-    std::vector<int> t = DeviceTime();
-    t.push_back(0);
-    for (size_t i = 0; i < values.size(); ++i) {
-      const int r = a + static_cast<int>(i);
-      if (r < reg::kClock || r > reg::kClock + 3) continue;
-      const size_t k = 2u * static_cast<size_t>(r - reg::kClock);
-      t[k] = values[i] >> 8;
-      t[k + 1] = values[i] & 0xFF;
-    }
+    const std::vector<int> t = ClockWithWrite(a, values);
     SetDeviceTime(2000 + t[6], t[5], t[4], t[2], t[1], t[0]);
   }
   for (size_t i = 0; i < values.size(); ++i) {
@@ -511,6 +495,22 @@ int64_t GatewayModel::LocalWallSeconds() const {
   std::tm local{};
   localtime_r(&t, &local);
   return static_cast<int64_t>(timegm(&local));
+}
+
+// The clock's eight bytes (seconds first, as the registers hold them) with a write of `values` at
+// register `a` merged in.
+std::vector<int> GatewayModel::ClockWithWrite(uint16_t a,
+                                              const std::vector<uint16_t>& values) const {
+  std::vector<int> t = DeviceTime();
+  t.push_back(0);
+  for (size_t i = 0; i < values.size(); ++i) {
+    const int r = a + static_cast<int>(i);
+    if (r < reg::kClock || r > reg::kClock + 3) continue;
+    const size_t k = 2u * static_cast<size_t>(r - reg::kClock);
+    t[k] = values[i] >> 8;
+    t[k + 1] = values[i] & 0xFF;
+  }
+  return t;
 }
 
 std::vector<int> GatewayModel::DeviceTime() const {

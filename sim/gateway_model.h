@@ -84,6 +84,7 @@ class GatewayModel {
   std::string IdentificationPdu(uint8_t code, uint8_t object, int* exception) const;
 
   std::vector<int> DeviceTime() const;
+  std::vector<int> ClockWithWrite(uint16_t a, const std::vector<uint16_t>& values) const;
   void SetDeviceTime(int year, int month, int day, int hour, int minute, int second);
   std::chrono::system_clock::time_point NowTime() const { return now_(); }
 
