@@ -16,8 +16,9 @@ void TForm1::ApplyToolTips() {
     const char* tip;
   } tips[] = {
       // Serial port settings
-      {Combo_com2_name, "Serial port: COM1 to COM20 (COM1 is /dev/ttyS0), a device path, or a name "
-                        "in /dev such as ttyUSB0"},
+      {Combo_com2_name,
+       "Serial port: COM1 to COM20 (COM1 is /dev/ttyS0), a device path, or a name "
+       "in /dev such as ttyUSB0"},
       {Combo_com2_speed, "Baud rate of the serial port"},
       {Combo_com2_parity, "Parity of the serial port"},
       {Combo_com2_stop, "Stop bits of the serial port"},
@@ -33,8 +34,9 @@ void TForm1::ApplyToolTips() {
       {EditAddressModbus, "Modbus address of the gateway every request goes to"},
       {Edit_auto, "Seconds between two automatic reads"},
       // Commands
-      {editTimeouts, "The time to write, in tenths of a second: between two readings or the wait "
-                     "for a meter's answer, as checked below"},
+      {editTimeouts,
+       "The time to write, in tenths of a second: between two readings or the wait "
+       "for a meter's answer, as checked below"},
       {Combo_baud, "Baud rate to write into the gateway, for the port checked beside"},
       {Combo_parity, "Parity to write into the gateway, for the port checked beside"},
       {Edit_address, "The gateway's new Modbus address"},
@@ -45,8 +47,9 @@ void TForm1::ApplyToolTips() {
       {Edit_tcpPort, "The TCP port the gateway listens on"},
       {Edit_id, "The gateway's serial number"},
       // Quick read/write
-      {gridLoops, "The meters on the M-Bus line: double-click a row for its records, right-click "
-                  "for reading, address and medium changes and the table's files"},
+      {gridLoops,
+       "The meters on the M-Bus line: double-click a row for its records, right-click "
+       "for reading, address and medium changes and the table's files"},
       {editAddressFrom, "First primary address to scan"},
       {editAddressTo, "Last primary address to scan"},
       {Edit_timeout, "How long the scan waits for each meter's answer, in milliseconds"},
@@ -136,13 +139,17 @@ void TForm1::KeyboardShortcuts1Click() {
       list->setItem(row, 1, new QTableWidgetItem(s.keys.toString(QKeySequence::NativeText)));
     }
     list->resizeColumnsToContents();
+    list->resizeRowsToContents();
     list->horizontalHeader()->setStretchLastSection(true);
+    // The dialog opens as large as the whole list (as far as the screen allows).
+    list->setSizeAdjustPolicy(QAbstractScrollArea::AdjustToContents);
+    list->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     auto* buttons = new QDialogButtonBox(QDialogButtonBox::Close);
     connect(buttons, &QDialogButtonBox::rejected, ShortcutsDialog, &QDialog::hide);
     auto* v = new QVBoxLayout(ShortcutsDialog);
     v->addWidget(list);
     v->addWidget(buttons);
-    ShortcutsDialog->resize(list->horizontalHeader()->length() + 60, 520);
+    ShortcutsDialog->adjustSize();
   }
   ShortcutsDialog->show();
   ShortcutsDialog->raise();

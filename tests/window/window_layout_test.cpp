@@ -6,6 +6,7 @@
 #include <QGroupBox>
 #include <QMenuBar>
 #include <QScrollArea>
+#include <QScrollBar>
 #include <QSignalSpy>
 #include <QSplitter>
 #include <QStatusBar>
@@ -125,8 +126,7 @@ TEST(FitToScreen, TheDesignedSizeShrinksToTheScreensFreeArea) {
       {{1920, 1050}, {1180, 860}},  // a large screen keeps the designed size
       {{1366, 740}, {1180, 676}},   // 1366 x 768 laptop with a 28-pixel panel
       {{1280, 688}, {1180, 624}},   // 1920 x 1080 at 150 %, a 32-pixel panel
-      {{1024, 700}, {1008, 636}},
-      {{10, 10}, {0, 0}},
+      {{1024, 700}, {1008, 636}},  {{10, 10}, {0, 0}},
   };
   for (const auto& c : cases)
     EXPECT_EQ(FitToScreen(QSize(1180, 860), c.available, QSize(16, 64)), c.expected)
@@ -147,11 +147,11 @@ TEST_F(WindowLayoutTest, OnLaptopScreensEveryControlKeepsItsSizeAndNoneCoversAno
     for (QWidget* page : {form->TabSheet2, form->TabSheet1}) {
       form->PageControl1->setCurrentWidget(page);
       Pump(20);
-      ExpectNothingSqueezedOrCovered(QString("%1x%2 %3")
-                                         .arg(size.width())
-                                         .arg(size.height())
-                                         .arg(form->PageControl1->tabText(
-                                             form->PageControl1->indexOf(page))));
+      ExpectNothingSqueezedOrCovered(
+          QString("%1x%2 %3")
+              .arg(size.width())
+              .arg(size.height())
+              .arg(form->PageControl1->tabText(form->PageControl1->indexOf(page))));
     }
   }
 }
@@ -200,8 +200,8 @@ TEST_F(WindowLayoutTest, TheTraceSplitterHidesNeitherThePagesNorTheMemo) {
     QMouseEvent press(QEvent::MouseButtonPress, start, handle->mapToGlobal(start), Qt::LeftButton,
                       Qt::LeftButton, Qt::NoModifier);
     QApplication::sendEvent(handle, &press);
-    QMouseEvent move(QEvent::MouseMove, end, handle->mapToGlobal(end), Qt::NoButton,
-                     Qt::LeftButton, Qt::NoModifier);
+    QMouseEvent move(QEvent::MouseMove, end, handle->mapToGlobal(end), Qt::NoButton, Qt::LeftButton,
+                     Qt::NoModifier);
     QApplication::sendEvent(handle, &move);
     QMouseEvent release(QEvent::MouseButtonRelease, end, handle->mapToGlobal(end), Qt::LeftButton,
                         Qt::NoButton, Qt::NoModifier);
@@ -251,9 +251,8 @@ TEST_F(WindowLayoutTest, GridColumnsWidenToTheirTexts) {
   const QString status = "Main=0406, Aux=0413 0414 0415 0416, Storage 1..15";
   grid->SetRowCount(3);
   grid->SetCellText(10, 1, status);
-  ASSERT_TRUE(WaitFor([&] {
-    return grid->columnWidth(10) >= grid->fontMetrics().horizontalAdvance(status);
-  }));
+  ASSERT_TRUE(WaitFor(
+      [&] { return grid->columnWidth(10) >= grid->fontMetrics().horizontalAdvance(status); }));
   QFont bold = grid->font();
   bold.setBold(true);
   EXPECT_GE(grid->columnWidth(13), QFontMetrics(bold).horizontalAdvance(tariffs));
@@ -291,15 +290,27 @@ TEST_F(ShortcutTest, KeysAreDistinctAndNoneIsAnEditingKey) {
   ASSERT_GE(shortcuts.size(), 12u);
   std::set<QString> seen;
   std::set<QString> editing;
-  for (QKeySequence::StandardKey k :
-       {QKeySequence::Copy, QKeySequence::Cut, QKeySequence::Paste, QKeySequence::Undo,
-        QKeySequence::Redo, QKeySequence::SelectAll, QKeySequence::Delete, QKeySequence::Backspace,
-        QKeySequence::DeleteEndOfLine, QKeySequence::DeleteCompleteLine,
-        QKeySequence::DeleteStartOfWord, QKeySequence::DeleteEndOfWord,
-        QKeySequence::MoveToStartOfLine, QKeySequence::MoveToEndOfLine,
-        QKeySequence::MoveToNextChar, QKeySequence::MoveToPreviousChar,
-        QKeySequence::MoveToNextWord, QKeySequence::MoveToPreviousWord,
-        QKeySequence::InsertParagraphSeparator, QKeySequence::Deselect, QKeySequence::Cancel})
+  for (QKeySequence::StandardKey k : {QKeySequence::Copy,
+                                      QKeySequence::Cut,
+                                      QKeySequence::Paste,
+                                      QKeySequence::Undo,
+                                      QKeySequence::Redo,
+                                      QKeySequence::SelectAll,
+                                      QKeySequence::Delete,
+                                      QKeySequence::Backspace,
+                                      QKeySequence::DeleteEndOfLine,
+                                      QKeySequence::DeleteCompleteLine,
+                                      QKeySequence::DeleteStartOfWord,
+                                      QKeySequence::DeleteEndOfWord,
+                                      QKeySequence::MoveToStartOfLine,
+                                      QKeySequence::MoveToEndOfLine,
+                                      QKeySequence::MoveToNextChar,
+                                      QKeySequence::MoveToPreviousChar,
+                                      QKeySequence::MoveToNextWord,
+                                      QKeySequence::MoveToPreviousWord,
+                                      QKeySequence::InsertParagraphSeparator,
+                                      QKeySequence::Deselect,
+                                      QKeySequence::Cancel})
     for (const QKeySequence& s : QKeySequence::keyBindings(k)) editing.insert(s.toString());
   // Bindings of the desktops Orvio runs on, whatever this platform says.
   for (const char* s : {"Ctrl+K", "Ctrl+U", "Ctrl+E", "Ctrl+D", "Ctrl+H", "Ctrl+W", "Ctrl+Y",
@@ -319,15 +330,15 @@ TEST_F(ShortcutTest, KeysAreDistinctAndNoneIsAnEditingKey) {
   std::set<QObject*> targets;
   for (const WindowShortcut& s : shortcuts)
     if (s.button) targets.insert(s.button);
-  for (QPushButton* b : {form->BitBtn3, form->BitBtn1, form->BitBtn2, form->BitBtn21,
-                         form->BitBtn5, form->BitBtn6, form->buttonReadModbus})
+  for (QPushButton* b : {form->BitBtn3, form->BitBtn1, form->BitBtn2, form->BitBtn21, form->BitBtn5,
+                         form->BitBtn6, form->buttonReadModbus})
     EXPECT_EQ(targets.count(b), 1u) << b->text().toStdString();
 }
 
 TEST_F(ShortcutTest, EveryKeyClicksItsButtonOrTriggersItsItemWhereverTheFocusIs) {
   // The focus in an edit, a grid, an up-down and an editable combo box in turn.
-  QWidget* focus[] = {form->Edit_command, form->gridLoops, form->UD_timeout,
-                      form->Combo_com2_name, form->EditInputAddress};
+  QWidget* focus[] = {form->Edit_command, form->gridLoops, form->UD_timeout, form->Combo_com2_name,
+                      form->EditInputAddress};
   size_t n = 0;
   size_t enabledTargets = 0;
   for (const WindowShortcut& s : form->Shortcuts()) {
@@ -397,6 +408,9 @@ TEST_F(ShortcutTest, HelpListsEveryShortcutAfterTheExistingItems) {
     EXPECT_EQ(list->item(row, 0)->text(), s.what);
     EXPECT_EQ(list->item(row, 1)->text(), s.keys.toString(QKeySequence::NativeText));
   }
+  // The whole list is in view at once.
+  Pump(20);
+  EXPECT_FALSE(list->verticalScrollBar()->isVisible());
   // Shown again, it is the same list.
   form->ShortcutsDialog->hide();
   form->KeyboardShortcuts1->trigger();
