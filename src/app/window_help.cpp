@@ -118,7 +118,8 @@ void TForm1::InstallShortcuts() {
       if (action) action->trigger();
       if (page) PageControl1->setCurrentWidget(page);
     });
-    if (button) button->setToolTip(QString("%1 (%2)").arg(button->text(), keys));
+    // What the keys do rather than the caption, which may change ("Disconnect").
+    if (button) button->setToolTip(QString("%1 (%2)").arg(s.what, keys));
   }
 }
 
