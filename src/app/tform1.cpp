@@ -8,8 +8,13 @@
 #include <QGridLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
+#include <QHeaderView>
 #include <QMenuBar>
+#include <QScreen>
+#include <QScrollArea>
+#include <QScrollBar>
 #include <QSplitter>
+#include <QTabBar>
 #include <QTimer>
 #include <QVBoxLayout>
 
@@ -48,6 +53,26 @@ QLineEdit* E(const QString& text, int maxLength) {
   auto* e = new QLineEdit(text);
   e->setMaxLength(maxLength);
   return e;
+}
+
+// Gives a tab page a scroll area and returns the widget the page's content goes into: on a small
+// screen the page scrolls instead of squeezing its controls below their sizes.
+QWidget* ScrolledContent(QWidget* page) {
+  auto* pageLayout = new QVBoxLayout(page);
+  pageLayout->setContentsMargins(0, 0, 0, 0);
+  auto* scroll = new QScrollArea;
+  scroll->setFrameShape(QFrame::NoFrame);
+  scroll->setWidgetResizable(true);
+  auto* content = new QWidget;
+  scroll->setWidget(content);
+  pageLayout->addWidget(scroll);
+  return content;
+}
+
+// A grid keeps its header and a few rows in view however small the window gets.
+void KeepRowsInView(StringGrid* grid, int rows) {
+  grid->setMinimumHeight(grid->frameWidth() * 2 + grid->horizontalScrollBar()->sizeHint().height() +
+                         grid->verticalHeader()->defaultSectionSize() * (rows + 1));
 }
 
 // Lays out widgets in one row, left to right, with a stretch at the end.
@@ -97,8 +122,13 @@ TForm1::TForm1(QString appDir, QString settingsPath, QWidget* parent)
   CoupleCheckBoxes();
   FillOperationTable();
   WireHandlers();
+  ApplyToolTips();
+  InstallShortcuts();
   MeterRecordViews = new RecordViews(*this);
-  resize(1180, 860);
+  // The size the window was designed for, as far as the screen's free area allows.
+  const QScreen* s = screen();
+  resize(s ? FitToScreen(QSize(1180, 860), s->availableGeometry().size(), kWindowDecoration)
+           : QSize(1180, 860));
 }
 
 TForm1::~TForm1() = default;
@@ -109,7 +139,10 @@ void TForm1::BuildWindow() {
   auto* central = new QWidget;
   auto* v = new QVBoxLayout(central);
   v->setContentsMargins(4, 4, 4, 4);
-  auto* split = new QSplitter(Qt::Vertical);
+  auto* split = TraceSplitter = new QSplitter(Qt::Vertical);
+  split->setObjectName("TraceSplitter");
+  // Neither the pages nor the memo can be dragged out of sight.
+  split->setChildrenCollapsible(false);
   v->addWidget(split, 1);
 
   PageControl1 = new QTabWidget;
@@ -121,6 +154,10 @@ void TForm1::BuildWindow() {
 
   Memo_current = new TraceMemo;
   split->addWidget(Memo_current);
+  const int line = Memo_current->fontMetrics().lineSpacing();
+  Memo_current->setMinimumHeight(3 * line + 2 * Memo_current->frameWidth() +
+                                 Memo_current->horizontalScrollBar()->sizeHint().height());
+  PageControl1->setMinimumHeight(PageControl1->tabBar()->sizeHint().height() + 8 * line);
   split->setStretchFactor(0, 4);
   split->setStretchFactor(1, 1);
 
@@ -164,12 +201,23 @@ void TForm1::BuildStatusBar() {
 }
 
 void TForm1::BuildSettingsPage() {
-  auto* settings = new QGridLayout(TabSheet2);
-  settings->addWidget(BuildSerialGroup(), 0, 0);
-  settings->addWidget(BuildRegisterReader(), 0, 1, 2, 1);
-  settings->addWidget(BuildCommandsGroup(), 1, 0);
-  settings->addWidget(BuildTcpGroup(), 2, 0, 1, 2);
-  settings->setColumnStretch(1, 1);
+  // Two columns: the serial port settings over the commands, the register reader over the TCP
+  // settings; short enough for a laptop's screen, and the page scrolls where it is not.
+  // Built in the order the Tab key goes through them.
+  QWidget* serial = BuildSerialGroup();
+  QWidget* registers = BuildRegisterReader();
+  QWidget* commands = BuildCommandsGroup();
+  QWidget* tcp = BuildTcpGroup();
+  auto* settings = new QHBoxLayout(ScrolledContent(TabSheet2));
+  auto* left = new QVBoxLayout;
+  left->addWidget(serial);
+  left->addWidget(commands);
+  left->addStretch(1);
+  auto* right = new QVBoxLayout;
+  right->addWidget(registers, 1);
+  right->addWidget(tcp);
+  settings->addLayout(left);
+  settings->addLayout(right, 1);
 }
 
 QWidget* TForm1::BuildSerialGroup() {
@@ -222,6 +270,7 @@ QWidget* TForm1::BuildRegisterReader() {
   BitBtn3 = B("Read registers");
   gridInputRegisters = new StringGrid(6, 2, 1);
   gridInputRegisters->setObjectName("gridInputRegisters");
+  KeepRowsInView(gridInputRegisters, 4);
   ProgressBar1 = new QProgressBar;
   ProgressBar1->setRange(0, 100);
   ProgressBar1->setVisible(false);
@@ -321,6 +370,7 @@ void TForm1::BuildMbusTable() {
   gridLoops = new StringGrid(8, 2, 1);
   gridLoops->setObjectName("gridLoops");
   gridLoops->setSelectionBehavior(QAbstractItemView::SelectRows);
+  KeepRowsInView(gridLoops, 4);
   UDaddressFrom = editAddressFrom = RangeUpDown(control_range::kSearchFrom, 1, 0, false);
   UDaddressTo = editAddressTo = RangeUpDown(control_range::kSearchTo, 1, 0, false);
   UD_timeout = Edit_timeout = RangeUpDown(control_range::kMbusTimeout, 10, 300, false);
@@ -356,6 +406,7 @@ void TForm1::BuildDeviceTable() {
   GridDevices = new StringGrid(15, 2, 1);
   GridDevices->setObjectName("GridDevices");
   GridDevices->setSelectionBehavior(QAbstractItemView::SelectRows);
+  KeepRowsInView(GridDevices, 4);
   Label11 = L("Selected: ");
   buttonReadModbus = B("Read modbus devices");
   BitBtn19 = B("Search and activate");
@@ -369,7 +420,6 @@ void TForm1::BuildDeviceTable() {
     w->setVisible(false);
   BitBtn15 = B("");
   BitBtn15->setIcon(style()->standardIcon(QStyle::SP_ArrowDown));
-  BitBtn15->setToolTip("Copy the M-Bus device table into the activated devices");
 }
 
 void TForm1::BuildQuickPage() {
@@ -380,7 +430,7 @@ void TForm1::BuildQuickPage() {
   Memo_export = new QPlainTextEdit;
   Memo_export->setVisible(false);
 
-  auto* quick = new QVBoxLayout(TabSheet1);
+  auto* quick = new QVBoxLayout(ScrolledContent(TabSheet1));
   quick->addWidget(L("M-bus devices "));
   quick->addWidget(gridLoops, 3);
   quick->addLayout(
@@ -409,6 +459,7 @@ void TForm1::BuildMenus() {
   QMenu* help = menuBar()->addMenu("Help");
   About1 = help->addAction("About");
   Usermanual1 = help->addAction("User manual");
+  KeyboardShortcuts1 = help->addAction("Keyboard shortcuts");
 }
 
 void TForm1::BuildContextMenus() {
@@ -514,6 +565,7 @@ void TForm1::WireHandlers() {
   OnMenu(this, English1, &TForm1::English1Click);
   OnMenu(this, About1, &TForm1::About1Click);
   OnMenu(this, Usermanual1, &TForm1::Usermanual1Click);
+  OnMenu(this, KeyboardShortcuts1, &TForm1::KeyboardShortcuts1Click);
 }
 
 void TForm1::WireLinks() {

@@ -5,9 +5,11 @@
 // fields. The groups are public because the window tests inspect them.
 #pragma once
 
+#include <QAbstractButton>
 #include <QAction>
 #include <QCheckBox>
 #include <QComboBox>
+#include <QKeySequence>
 #include <QLabel>
 #include <QMainWindow>
 #include <QMenu>
@@ -27,6 +29,7 @@
 #include <ctime>
 #include <functional>
 #include <string>
+#include <vector>
 
 #include "app/operations.h"
 #include "app/trace_memo.h"
@@ -38,7 +41,9 @@
 #include "link/serial_link.h"
 #include "link/tcp_end_watch.h"
 
+class QDialog;
 class QGroupBox;
+class QSplitter;
 
 namespace orvio {
 
@@ -124,6 +129,17 @@ struct SearchState {
 // Address and medium changes: src/network/address_changes.cpp.
 struct ChangeState {
   int ChangeAllRow = 0;  // row of "Set all Primary addresses"; STOP puts it past the end
+};
+
+// A keyboard shortcut of the main window: what it does, its keys, and what it sets off: a button
+// clicked (its page shown first), a menu item triggered or a page shown.
+struct WindowShortcut {
+  QString what;
+  QKeySequence keys;
+  QAbstractButton* button = nullptr;
+  QAction* action = nullptr;
+  QWidget* page = nullptr;
+  QAction* installed = nullptr;  // the action that carries the keys
 };
 
 class TForm1 : public QMainWindow {
@@ -222,6 +238,12 @@ class TForm1 : public QMainWindow {
   void English1Click();
   void About1Click();
   void Usermanual1Click();
+
+  // ---- tooltips and keyboard shortcuts (src/app/window_help.cpp) ----
+  // The window's shortcuts, as installed.
+  const std::vector<WindowShortcut>& Shortcuts() const { return shortcuts_; }
+  // Help, Keyboard shortcuts: shows the list of shortcuts (not modal).
+  void KeyboardShortcuts1Click();
 
   // ---- register reader, console, log (src/modbus/register_reader.cpp, console.cpp) ----
   void BitBtn3Click();
@@ -394,8 +416,9 @@ class TForm1 : public QMainWindow {
 
   // ---- controls tests drive (and the handlers of other subsystems reach) ----
   QTabWidget* PageControl1;
-  QWidget* TabSheet1;  // "Quick read/write"
-  QWidget* TabSheet2;  // "Settings"
+  QWidget* TabSheet1;        // "Quick read/write"
+  QWidget* TabSheet2;        // "Settings"
+  QSplitter* TraceSplitter;  // the pages above, the trace memo below
   TraceMemo* Memo_current;
   QLabel* Label4;
   QLineEdit* Edit_command;
@@ -504,6 +527,8 @@ class TForm1 : public QMainWindow {
   QAction* English1;
   QAction* Cleartable1;
   QAction* Savefile1;
+  QAction* KeyboardShortcuts1;  // Help, "Keyboard shortcuts"
+  QDialog* ShortcutsDialog = nullptr;
 
   // Links and timers
   SerialLink* Comm2;
@@ -549,6 +574,8 @@ class TForm1 : public QMainWindow {
   void InstallFilters();
   void CoupleCheckBoxes();
   void FillOperationTable();  // src/app/operations.cpp
+  void ApplyToolTips();       // src/app/window_help.cpp
+  void InstallShortcuts();    // src/app/window_help.cpp
   // Sends one request of `kind` with the given protocol data unit over the link in use.
   void SendRequest(RequestKind kind, uint8_t slave, const ByteString& pdu);
 
@@ -612,6 +639,7 @@ class TForm1 : public QMainWindow {
   TcpEndWatch* XportEnd;  // tells a reset from an orderly close
 
   OperationTable operations_;
+  std::vector<WindowShortcut> shortcuts_;
   QString appDir_;
   QString settingsPath_;
   QString settingsDirValue_;      // "Dir": start folder of the CSV dialogs, written back unchanged

@@ -39,6 +39,29 @@ StringGrid::StringGrid(int cols, int rows, int fixedRows, QWidget* parent)
   setEditTriggers(QAbstractItemView::NoEditTriggers);
   setSelectionMode(QAbstractItemView::SingleSelection);
   for (int r = 0; r < rows; ++r) StyleRow(r);
+  fitTimer_.setSingleShot(true);
+  fitTimer_.setInterval(0);
+  connect(&fitTimer_, &QTimer::timeout, this, &StringGrid::FitColumnsNow);
+}
+
+void StringGrid::ColumnChanged(int col) {
+  if (columnsToFit_.size() < static_cast<size_t>(columnCount()))
+    columnsToFit_.resize(static_cast<size_t>(columnCount()), false);
+  columnsToFit_[static_cast<size_t>(col)] = true;
+  fitTimer_.start();
+}
+
+void StringGrid::FitColumnsNow() {
+  fitTimer_.stop();
+  for (size_t c = 0; c < columnsToFit_.size(); ++c) {
+    if (!columnsToFit_[c]) continue;
+    columnsToFit_[c] = false;
+    const int col = static_cast<int>(c);
+    if (col >= columnCount()) continue;
+    // The view measures up to a thousand rows (its header's precision): every row of these grids.
+    const int wanted = sizeHintForColumn(col);
+    if (wanted > columnWidth(col)) setColumnWidth(col, wanted);
+  }
 }
 
 QTableWidgetItem* StringGrid::ItemAt(int col, int row) {
@@ -78,6 +101,7 @@ void StringGrid::SetCellText(int col, int row, const QString& text) {
   QTableWidgetItem* it = item(row, col);
   if (!it && text.isEmpty()) return;
   ItemAt(col, row)->setText(text);
+  ColumnChanged(col);
 }
 
 void StringGrid::SetRowCount(int rows) {
@@ -152,6 +176,11 @@ QString LongTimeText() {
   const QLocale locale = QLocale::system();
   return locale.toString(QTime::currentTime(),
                          TimeFormatWithoutZone(locale.timeFormat(QLocale::LongFormat)));
+}
+
+QSize FitToScreen(QSize wanted, QSize available, QSize decoration) {
+  const QSize room = (available - decoration).expandedTo(QSize(0, 0));
+  return wanted.boundedTo(room);
 }
 
 bool KeyPasses(KeyFilter filter, QChar c) {

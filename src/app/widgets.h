@@ -5,6 +5,7 @@
 #include <QComboBox>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QSize>
 #include <QSpinBox>
 #include <QTableWidget>
 #include <QTimer>
@@ -50,6 +51,9 @@ class StringGrid : public QTableWidget, public TextGrid {
   QString CellText(int col, int row) const;
   void SetCellText(int col, int row, const QString& text);
   int FixedRows() const { return fixedRows_; }
+  // A column grows to its widest text (header row included) shortly after that text is written;
+  // it never shrinks on its own, so a width the user dragged wider stays.
+  void FitColumnsNow();
   // Owner drawing: when set, called for each cell to pick its background (invalid = default).
   std::function<QColor(int col, int row)> cellColor;
   void RefreshColors();
@@ -68,8 +72,17 @@ class StringGrid : public QTableWidget, public TextGrid {
  private:
   QTableWidgetItem* ItemAt(int col, int row);
   void StyleRow(int row);
+  void ColumnChanged(int col);
   int fixedRows_;
+  QTimer fitTimer_;                 // coalesces the column fitting of many writes into one
+  std::vector<bool> columnsToFit_;  // columns written since the last fitting
 };
+
+// Room a window manager's title bar and borders take around a window (a typical desktop's).
+inline constexpr QSize kWindowDecoration(16, 64);
+// The size a window of `wanted` size gets on a screen whose free area is `available`: each side
+// bounded so that the window with its decoration stays on that area.
+QSize FitToScreen(QSize wanted, QSize available, QSize decoration);
 
 // The time of day in the system's long time format: hours, minutes and seconds as the user's
 // locale writes them, without a time-zone name. Every time of day the window shows comes from
