@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # Measures the four standing figures of two builds in one run, rounds interleaved so that the
-# machine's load falls on both alike, and prints the medians side by side:
+# machine's load falls on both alike, and prints the medians and the best rounds side by side:
 #   start-up ratio (orvio / minimal Qt program, lower is better), trace memo lines/s,
 #   decoder telegrams/s, simulator requests/s.
 # Not a test: prints figures, and "within 10 %" per figure.
@@ -44,12 +44,20 @@ for r in $(seq "$rounds"); do
 done
 
 echo
-printf '%-10s %14s %14s %9s\n' figure before after change
+# Load only ever slows a run, so the verdict goes by each side's best round (the highest rate, the
+# lowest start-up ratio); the medians are printed beside it.
+best() {  # best <figure>: min for the start-up ratio, max for the rates
+  if [ "$1" = startup ]; then sort -g | head -n1; else sort -g | tail -n1; fi
+}
+printf '%-10s %12s %12s %12s %12s %9s\n' figure "before med" "after med" "before best" "after best" change
 for f in startup memo decoder sim; do
-  b=$(median <"$out/$f.before")
-  a=$(median <"$out/$f.after")
+  bm=$(median <"$out/$f.before")
+  am=$(median <"$out/$f.after")
+  bb=$(best $f <"$out/$f.before")
+  ab=$(best $f <"$out/$f.after")
   # Start-up is a ratio where lower is better; the others are rates where higher is better.
-  awk -v f="$f" -v b="$b" -v a="$a" 'BEGIN {
+  awk -v f="$f" -v bm="$bm" -v am="$am" -v b="$bb" -v a="$ab" 'BEGIN {
     ch = (a - b) / b * 100; worse = (f == "startup") ? ch : -ch
-    printf "%-10s %14s %14s %+8.1f%% %s\n", f, b, a, ch, (worse <= 10 ? "within 10 %" : "WORSE than 10 %") }'
+    printf "%-10s %12s %12s %12s %12s %+8.1f%% %s\n", f, bm, am, b, a, ch,
+      (worse <= 10 ? "within 10 %" : "WORSE than 10 %") }'
 done
