@@ -153,7 +153,9 @@ int main(int argc, char** argv) {
         PrescribedMs(sim, scanTime + modbusTimeout, scanTime + 2.0 * modbusTimeout), false);
   Pump(200);
 
-  // Wildcard search: two scan times for a selection nobody answers, three when answered.
+  // Wildcard search: two of the worker's waits (10 ms steps up to the scan time) for a selection
+  // nobody answers, three when answered.
+  const double wait = orvio::progress::WorkerWaitMs(scanTime, 10);
   form.UD_retry->SetPosition(std::max(retries, 1));
   form.editID->setText("FFFFFFFF");
   sim.ClearTunnelLog();
@@ -163,7 +165,7 @@ int main(int argc, char** argv) {
       [](const orvio::progress::JobState& s) {
         return s.last.total > 0 ? static_cast<double>(s.last.done) / s.last.total : 0.0;
       });
-  Print("wildcard search", search, PrescribedMs(sim, 2.0 * scanTime, 3.0 * scanTime), true);
+  Print("wildcard search", search, PrescribedMs(sim, 2.0 * wait, 3.0 * wait), true);
   std::printf("  meters in the table: %d\n", form.gridLoops->RowCount() - 2);
 
   form.close();

@@ -125,6 +125,10 @@ void SecondaryIDThread::SendSetAddress(uint8_t address, uint8_t newAddress) {
 
 void SecondaryIDThread::LogChecking(const SearchDigitArray& digits) { Memo(CheckingLine(digits)); }
 
+progress::Waits SecondaryIDThread::Waits() const {
+  return {progress::WorkerWaitMs(settings_.scanTimeMs, kWaitStepMs), 0, settings_.retrySetting};
+}
+
 void SecondaryIDThread::PostProgress(const progress::Report& report) {
   PostUi([report](TForm1& f) { f.ReportProgress(Job::Search, report); });
 }

@@ -58,7 +58,8 @@ class SecondaryIDThread : public QThread {
   // The status bar's progress of "Find by ID": where the search stands before a selection.
   void ReportSearch(const SearchDigitArray& digits);
   void PostProgress(const progress::Report& report);
-  progress::Waits Waits() const { return {settings_.scanTimeMs, 0, settings_.retrySetting}; }
+  // The waits of a run: the worker's own wait for the scan time, the retry setting.
+  progress::Waits Waits() const;
   void ReceiveReset();
   // One selection attempt of the search: receive reset, selection, answer fetched; true when
   // anything answered.

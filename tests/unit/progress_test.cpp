@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "core/mbus/secondary_search.h"
@@ -152,6 +153,14 @@ TEST(Progress, OtherJobsWaits) {
   const Report periodic = PeriodicReport(2000);
   EXPECT_TRUE(periodic.periodic);
   EXPECT_EQ(periodic.where, "every 2 s");
+}
+
+TEST(Progress, WorkerWaitIsOneStepShortOfTheScanTime) {
+  const std::vector<std::tuple<int, int, int>> rows = {
+      {1000, 10, 990}, {300, 10, 290}, {305, 10, 300}, {10, 10, 0}, {5, 10, 0}, {300, 0, 300},
+  };
+  for (const auto& [scanTime, step, wait] : rows)
+    EXPECT_EQ(WorkerWaitMs(scanTime, step), wait) << scanTime << "/" << step;
 }
 
 TEST(Progress, SearchFrontierFollowsTheWalk) {

@@ -89,6 +89,13 @@ double SetAllRowMs(const Waits& w, int pollMs) {
   return kTransactions * kWaitsPerTransaction * static_cast<double>(w.scanTimeMs) + pollMs / 2.0;
 }
 
+int WorkerWaitMs(int scanTimeMs, int stepMs) {
+  if (stepMs <= 0) return std::max(0, scanTimeMs);
+  int sleeps = 0;
+  for (int n = 1; stepMs * n < scanTimeMs; ++n) ++sleeps;
+  return sleeps * stepMs;
+}
+
 int SearchDepth(const std::array<uint8_t, 9>& digits) {
   int q = 0;
   while (q < kDigits && digits[static_cast<size_t>(q + 1)] != kWildcard) ++q;

@@ -79,6 +79,10 @@ double SetAllRowMs(const Waits& w, int pollMs);
 
 // ---- secondary search ----
 
+// The search worker's wait for a scan time: sleeps of `stepMs` while the sleeps so far plus one
+// are shorter than the scan time, so one step short of it when it is a multiple of the step.
+int WorkerWaitMs(int scanTimeMs, int stepMs);
+
 // Where a depth-first search stands: the selections not yet made at each digit position of the
 // walk (index 1..8; index 0 unused).
 using SearchFrontier = std::array<int, 9>;
