@@ -200,6 +200,27 @@ TEST_P(ProgressViewTcp, ActivateAllReadbackAndStatusShowTheirSteps) {
   ExpectCleared();
 }
 
+TEST_P(ProgressViewTcp, SetAllCountsThePlannedRowsAndStopClearsIt) {
+  // Three rows, of which the middle one plans no address.
+  Loops()->SetRowCount(1);
+  Loops()->SetRowCount(5);
+  const std::vector<std::pair<std::string, std::string>> rows = {
+      {"12345678", "21"}, {"23456789", "x"}, {"34567890", "23"}};
+  for (int r = 1; r <= 3; ++r) {
+    Loops()->SetCell(0, r, rows[static_cast<size_t>(r - 1)].first);
+    Loops()->SetCell(1, r, rows[static_cast<size_t>(r - 1)].second);
+  }
+  form->UD_retry->SetPosition(0);
+  form->BitBtn26Click();
+  EXPECT_TRUE(View()->Text().startsWith("Set all: row 1 of 2")) << View()->Text().toStdString();
+  ASSERT_TRUE(WaitWatching([&] { return Seen("Set all: row 2 of 2"); }, 60000))
+      << seen.join("\n").toStdString();
+  form->BitBtn2Click();
+  ExpectCleared();
+  ASSERT_TRUE(WaitMemo("Process of setting primary addresses finished!", 30000));
+  ExpectCleared();
+}
+
 TEST_P(ProgressViewTcp, AutomaticReadingCountsDownToTheNextRead) {
   form->EditInputAddress->setText("32768");
   form->EditInputCount->setText("1");
