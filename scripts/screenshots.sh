@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
-# Renders docs/main-settings.png, docs/main-quick.png and docs/record-view.png: the main window
-# and a meter's record view under Xvfb, talking to the simulated gateway.
+# Renders docs/main-settings.png, docs/main-quick.png, docs/record-view.png and
+# docs/scan-progress.png: the main window, a meter's record view and a scan in progress under
+# Xvfb, talking to the simulated gateway.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 build="${1:-build/release}"

@@ -56,4 +56,8 @@ void TForm1::BeginOperation(Op op) { operations_.Begin(op); }
 
 void TForm1::EndOperation(Op op) { operations_.End(op); }
 
+progress::Waits TForm1::PrescribedWaits() const {
+  return {UD_timeout->Position(), UD_modbusTimeout->Position(), UD_retry->Position()};
+}
+
 }  // namespace orvio

@@ -197,6 +197,10 @@ void TForm1::BuildStatusBar() {
     StatusPanels[i]->setFrameStyle(QFrame::Panel | QFrame::Sunken);
     StatusBar1->addWidget(StatusPanels[i], i == 3 ? 1 : 0);
   }
+  // Beside the panels: the progress of the long jobs, shown only while one runs.
+  JobProgress = new ProgressWidget;
+  StatusBar1->addPermanentWidget(JobProgress);
+  JobProgress->Follow(operations_);
   setStatusBar(StatusBar1);
 }
 

@@ -32,6 +32,7 @@
 #include <vector>
 
 #include "app/operations.h"
+#include "app/progress_widget.h"
 #include "app/trace_memo.h"
 #include "app/widgets.h"
 #include "core/bytes.h"
@@ -97,6 +98,7 @@ struct DeviceMapState {
   bool DeviceGridDoubleClicked = false;  // the next mouse-up marks every row
   int ActivateRow = 0;                   // Activate All: row being activated
   int ActivateRetries = 0;               // Activate All: failed attempts at ActivateRow
+  int ActivatedCount = 0;                // Activate All: rows activated so far
 };
 
 // Tunnel with scan and one-meter read: src/network/scan.cpp, src/network/device_read.cpp,
@@ -111,6 +113,7 @@ struct TunnelState {
   int ScanAddress = 0;  // int, not 8 bits: a scan to 255 ends after 255 instead of wrapping to 0
   bool AnswerStage = false;     // false: answer status awaited; true: answer bytes awaited
   int AnswerRegisterCount = 0;  // registers of the tunnel block to read for the answer
+  int ScanFound = 0;            // meters the running scan placed in the table
 };
 
 // Secondary search: src/network/secondary_search.cpp (the worker and its start and stop).
@@ -191,6 +194,11 @@ class TForm1 : public QMainWindow {
   bool OperationRunning(Op op) const { return operations_.Running(op); }
   // Its Started and Ended signals report every operation's start and end.
   const OperationTable& Operations() const { return operations_; }
+  // The status bar's view of the long jobs' progress: a job calls this after each step (reports of
+  // a job that does not run are dropped).
+  void ReportProgress(Job job, const progress::Report& report) { JobProgress->Update(job, report); }
+  // The waits the settings prescribe now (scan time, Modbus time-out, retry setting).
+  progress::Waits PrescribedWaits() const;
 
   // ---- links (src/link, src/modbus/senders.cpp) ----
   bool LinkOpen() const { return link.Open(); }
@@ -428,6 +436,7 @@ class TForm1 : public QMainWindow {
   QPushButton* BitBtn5;
   QPushButton* BitBtn6;
   std::array<QLabel*, 4> StatusPanels{};
+  ProgressWidget* JobProgress = nullptr;  // permanent widget of the status bar
 
   // The Settings page's groups (the documentation's screenshots)
   QGroupBox* GroupBox2;  // "Serial port settings"

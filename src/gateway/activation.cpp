@@ -5,6 +5,7 @@
 #include "app/tform1.h"
 #include "core/gateway/configuration.h"
 #include "core/gateway/device_map.h"
+#include "core/progress/progress.h"
 #include "core/tables/device_table.h"
 
 namespace orvio {
@@ -143,6 +144,9 @@ void TForm1::Butt_activateAllClick() {
   BeginOperation(Op::ActivateAll);
   devices.ActivateRetries = 0;
   devices.ActivateRow = 1;
+  devices.ActivatedCount = 0;
+  ReportProgress(Job::ActivateAll,
+                 progress::ActivateAllReport(PrescribedWaits(), 1, GridDevices->rowCount() - 1, 0));
   Timer_activateAll->SetInterval(UD_timeout->Position());
   ClearBuffersAndPurge();
   if (DeviceAddressAt(*GridDevices, devices.ActivateRow)) ActivateCurrentRow(*this);
@@ -160,7 +164,11 @@ void TForm1::Timer_activateAllTimer() {
   if (!failed || devices.ActivateRetries > UD_retry->Position()) {
     ++devices.ActivateRow;
     devices.ActivateRetries = 0;
+    if (!failed) ++devices.ActivatedCount;
   }
+  ReportProgress(Job::ActivateAll,
+                 progress::ActivateAllReport(PrescribedWaits(), devices.ActivateRow,
+                                             GridDevices->rowCount() - 1, devices.ActivatedCount));
   if (devices.ActivateRow > GridDevices->rowCount() - 1) {
     MemoAdd(QString(device_text::kActivationFinished));
     StopActivateAll(*this);

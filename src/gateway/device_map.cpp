@@ -5,6 +5,7 @@
 #include <QCursor>
 
 #include "app/tform1.h"
+#include "core/progress/progress.h"
 #include "core/tables/device_table.h"
 #include "mbus/decode_window.h"
 
@@ -99,6 +100,8 @@ void TForm1::DeviceMapBitmapStep(const ByteString& answer) {
   TimerReadDevices->Start();
   MemoAdd(device_text::kNumberOfDevices + std::to_string(devices.ActiveDeviceCount));
   BeginOperation(Op::DeviceMapReadback);
+  ReportProgress(Job::Readback, progress::StepsReport("record", 0, devices.ActiveDeviceCount,
+                                                      TimerReadDevices->Interval()));
 }
 
 void TForm1::TimerReadDevicesTimer() {
@@ -115,6 +118,9 @@ void TForm1::TimerReadDevicesTimer() {
     }
   }
   ++devices.DeviceRecordIndex;
+  ReportProgress(Job::Readback,
+                 progress::StepsReport("record", devices.DeviceRecordIndex - 1,
+                                       devices.ActiveDeviceCount, TimerReadDevices->Interval()));
   TimerReadDevices->Stop();
   ClearBuffersAndPurge();
   if (devices.DeviceRecordIndex <= devices.ActiveDeviceCount) {

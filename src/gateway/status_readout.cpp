@@ -2,6 +2,7 @@
 #include "core/gateway/status_readout.h"
 
 #include "app/tform1.h"
+#include "core/progress/progress.h"
 
 namespace orvio {
 
@@ -12,6 +13,9 @@ void TForm1::BitBtn18Click() {
   SendGatewayRequest(StatusStepAt(gateway.StatusStep)->request);
   Timer_status->SetInterval(UD_modbusTimeout->Position());
   Timer_status->Start();
+  JobProgress->Start(Job::Status);
+  ReportProgress(Job::Status,
+                 progress::StepsReport("step", 0, kStatusStepCount, Timer_status->Interval()));
 }
 
 void TForm1::Timer_statusTimer() {
@@ -26,9 +30,14 @@ void TForm1::Timer_statusTimer() {
   }
   MemoAdd(StatusUnmdLine(answer));
   ++gateway.StatusStep;
+  ReportProgress(Job::Status, progress::StepsReport("step", gateway.StatusStep - 1,
+                                                    kStatusStepCount, Timer_status->Interval()));
   ClearBuffersAndPurge();
   const StatusStepSpec* next = StatusStepAt(gateway.StatusStep);
-  if (!next) return;  // all fourteen steps done
+  if (!next) {  // all fourteen steps done
+    JobProgress->Finish(Job::Status);
+    return;
+  }
   SendGatewayRequest(next->request);
   Timer_status->Start();
 }

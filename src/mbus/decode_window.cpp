@@ -32,6 +32,7 @@ bool TForm1::DecodeTelegram(const ByteString& telegram, bool matchRowsById) {
   const PlacementResult placed = PlaceMeterSummary(
       *gridLoops, summary, ChooseMeterPlacement(tunnel.ScanActive, matchRowsById));
   MeterRecordViews->TelegramPlaced(placed.rows, telegram);
+  if (tunnel.ScanActive) ++tunnel.ScanFound;
   if (placed.address_selected) tunnel.SelectedMbusAddress = placed.selected_address;
   for (int row : placed.select_rows) {
     // Made the current row as if the user had selected it: the selection handling runs even

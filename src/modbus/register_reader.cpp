@@ -3,6 +3,7 @@
 
 #include "app/tform1.h"
 #include "core/modbus/registers.h"
+#include "core/progress/progress.h"
 #include "core/tables/table_file.h"
 
 namespace orvio {
@@ -59,13 +60,24 @@ void TForm1::Timer_modbusTimer() {
   ClearCommandPending();
 }
 
-void TForm1::Timer_autoTimer() { BitBtn3Click(); }
+void TForm1::Timer_autoTimer() {
+  ReportProgress(Job::AutoRead, progress::PeriodicReport(Timer_auto->Interval()));
+  BitBtn3Click();
+}
 
 void TForm1::BitBtn4Click() { ClearRegisterGrid(*gridInputRegisters); }
 
 void TForm1::BitBtn8Click() { ExportGridToCsv(gridInputRegisters, kRegisterExportFileName); }
 
-void TForm1::CheckBox1Click() { Timer_auto->SetEnabled(CheckBox1->isChecked()); }
+void TForm1::CheckBox1Click() {
+  Timer_auto->SetEnabled(CheckBox1->isChecked());
+  if (!CheckBox1->isChecked()) {
+    JobProgress->Finish(Job::AutoRead);
+    return;
+  }
+  JobProgress->Start(Job::AutoRead);
+  ReportProgress(Job::AutoRead, progress::PeriodicReport(Timer_auto->Interval()));
+}
 
 void TForm1::Edit_autoChange() { Timer_auto->SetInterval(UD_auto->Position() * 1000); }
 

@@ -8,6 +8,7 @@
 // as a one-meter request, whose repeats read the meter back.
 #include "app/tform1.h"
 #include "core/mbus/change_requests.h"
+#include "core/progress/progress.h"
 #include "core/tables/address_plan.h"
 #include "core/tables/meter_table.h"
 
@@ -30,6 +31,10 @@ void StartSetAllRow(TForm1& f, int address) {
   f.UD_address->SetPosition(address);
   f.MemoAdd(SettingAddressLine(address, f.gridLoops->Cell(0, row)));
   f.StartSecondaryIDThread();
+  f.ReportProgress(Job::SetAll, progress::StepsReport(
+                                    "row", PlannedRowsBefore(*f.gridLoops, row),
+                                    PlannedRowsBefore(*f.gridLoops, f.gridLoops->RowCount()),
+                                    progress::SetAllRowMs(f.PrescribedWaits(), kSetAllPollMs)));
 }
 
 void ChangeMedium(TForm1& f, const char* name) {

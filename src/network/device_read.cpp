@@ -3,6 +3,7 @@
 #include "core/gateway/real_addresses.h"
 #include "core/gateway/register_map.h"
 #include "core/mbus/requests.h"
+#include "core/progress/progress.h"
 #include "core/tables/meter_table.h"
 
 namespace orvio {
@@ -37,6 +38,9 @@ void TForm1::StartSingleMeterRequest(const ByteString& telegram) {
   ClearBuffers();
   SendTunnelTelegram(telegram);
   Timer_mbus->Start();
+  JobProgress->Start(Job::SingleRead);
+  ReportProgress(Job::SingleRead,
+                 progress::SingleReadReport(PrescribedWaits(), tunnel.SelectedMbusAddress, 0));
 }
 
 void TForm1::BitBtn22Click() {

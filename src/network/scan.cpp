@@ -11,6 +11,7 @@
 #include "app/tform1.h"
 #include "core/gateway/register_map.h"
 #include "core/mbus/requests.h"
+#include "core/progress/progress.h"
 #include "core/tables/meter_table.h"
 #include "mbus/decode_window.h"
 #include "mbus/record_view.h"
@@ -27,17 +28,28 @@ void SelectMbusRow(TForm1& f, int row) {
 
 bool IsTableRow(const TForm1& f, int row) { return row >= 1 && row < f.gridLoops->RowCount(); }
 
-// Outcome of a one-meter request: a repeat while the retry setting allows, else the end.
+// The waits a tunnel transaction of a scan or a one-meter request makes: its two timers' and the
+// retry setting.
+progress::Waits TunnelWaits(const TForm1& f) {
+  return {f.Timer_mbus->Interval(), f.Timer_mbusRespond->Interval(), f.UD_retry->Position()};
+}
+
+// Outcome of a one-meter request: a repeat while the retry setting allows, else the end (silent).
 void SingleReadOutcome(TForm1& f) {
   f.ClearBuffersAndPurge();
   f.tunnel.SingleReadActive = false;
-  if (!f.tunnel.AttemptFailed) return;
-  if (++f.tunnel.RetryCount > f.UD_retry->Position()) return;  // ends silently
+  if (!f.tunnel.AttemptFailed || ++f.tunnel.RetryCount > f.UD_retry->Position()) {
+    f.JobProgress->Finish(Job::SingleRead);
+    return;
+  }
   f.tunnel.SingleReadActive = true;
   f.tunnel.AttemptFailed = false;
   f.SendTunnelTelegram(
       ReqUd2Frame(static_cast<uint8_t>(f.tunnel.SelectedMbusAddress), f.Check_5B->isChecked()));
   f.Timer_mbus->Start();
+  f.ReportProgress(
+      Job::SingleRead,
+      progress::SingleReadReport(TunnelWaits(f), f.SelectedMbusAddress(), f.tunnel.RetryCount));
 }
 
 // Outcome of a scan attempt: the same address again, the next one, or the end of the range.
@@ -45,6 +57,9 @@ void ScanOutcome(TForm1& f) {
   TunnelState& t = f.tunnel;
   const ScanStep next = NextScanStep(t.ScanAddress, t.RetryCount, t.AttemptFailed,
                                      f.UD_retry->Position(), f.UDaddressTo->Position());
+  f.ReportProgress(Job::Scan, progress::ScanReport(TunnelWaits(f), f.UDaddressFrom->Position(),
+                                                   f.UDaddressTo->Position(), next.address,
+                                                   next.retries, t.AnswerStage, t.ScanFound));
   f.tunnel.ScanAddress = next.address;
   f.tunnel.RetryCount = next.retries;
   f.ClearBuffersAndPurge();
@@ -83,6 +98,7 @@ void TForm1::BitBtn1Click() {
   tunnel.RetryCount = 0;
   tunnel.AttemptFailed = false;
   tunnel.ScanActive = true;
+  tunnel.ScanFound = 0;
   tunnel.SingleReadActive = false;
   Timer_mbus->SetInterval(UD_timeout->Position());
   Timer_mbusRespond->SetInterval(UD_modbusTimeout->Position());
@@ -99,6 +115,7 @@ void TForm1::BitBtn1Click() {
 void TForm1::StopTunnel() {
   Timer_mbus->Stop();
   Timer_mbusRespond->Stop();
+  JobProgress->Finish(Job::SingleRead);
   tunnel.ScanActive = false;
 }
 

@@ -87,6 +87,7 @@ void SecondaryIDThread::Memo(const std::string& line) {
 bool SecondaryIDThread::StopRequested() const { return form_.search.StopRequested; }
 
 void SecondaryIDThread::Wait() {
+  ++waitsSinceReport_;
   for (int n = 1; kWaitStepMs * n < settings_.scanTimeMs; ++n) {
     if (StopRequested()) return;
     msleep(kWaitStepMs);
@@ -123,6 +124,19 @@ void SecondaryIDThread::SendSetAddress(uint8_t address, uint8_t newAddress) {
 }
 
 void SecondaryIDThread::LogChecking(const SearchDigitArray& digits) { Memo(CheckingLine(digits)); }
+
+progress::Waits SecondaryIDThread::Waits() const {
+  return {progress::WorkerWaitMs(settings_.scanTimeMs, kWaitStepMs), 0, settings_.retrySetting};
+}
+
+void SecondaryIDThread::PostProgress(const progress::Report& report) {
+  PostUi([report](TForm1& f) { f.ReportProgress(Job::Search, report); });
+}
+
+void SecondaryIDThread::ReportSearch(const SearchDigitArray& digits) {
+  PostProgress(progress::SearchReport(digits, Waits(), selections_, found_, waitsSinceReport_));
+  waitsSinceReport_ = 0;
+}
 
 // One tunnel transaction timed by the worker: the scan time after the write, the answer status,
 // the answer bytes. Every wait lasts the whole scan time; once STOP is seen nothing more is asked.
@@ -178,6 +192,7 @@ bool SecondaryIDThread::ReadSelectedMeter() {
 }
 
 bool SecondaryIDThread::SelectAttempt(const SearchDigitArray& digits) {
+  ++selections_;
   ReceiveReset();
   WorkerAnswer.clear();
   try {
@@ -197,9 +212,14 @@ SearchSteps SecondaryIDThread::Steps() {
       [this](const SearchDigitArray& d) {
         SearchDigits = d;
         LogChecking(d);
+        ReportSearch(d);
       },
       [this](const SearchDigitArray& d) { return SelectAttempt(d); },
-      [this] { return ReadSelectedMeter(); },
+      [this] {
+        const bool valid = ReadSelectedMeter();
+        found_ += valid ? 1 : 0;
+        return valid;
+      },
   };
 }
 
@@ -219,6 +239,7 @@ void SecondaryIDThread::ExactRun() {
   const auto digits = SearchDigitsFromId(settings_.id);
   if (!digits) return;
   SearchDigits = *digits;
+  PostProgress(progress::ExactSearchReport(settings_.id, Waits()));
   if (SelectWithRepeats()) ReadSelectedMeter();  // its result is not needed here
   SendDeselect(kSelectedMeterAddress);
 }
@@ -268,6 +289,7 @@ void SecondaryIDThread::EndSection() {
 
 void SecondaryIDThread::run() {
   startPosition_ = 1;
+  selections_ = found_ = waitsSinceReport_ = 0;
   try {
     ReceiveReset();
     WorkerAnswer.clear();

@@ -14,6 +14,7 @@
 
 #include "core/bytes.h"
 #include "core/mbus/secondary_search.h"
+#include "core/progress/progress.h"
 
 namespace orvio {
 
@@ -54,6 +55,11 @@ class SecondaryIDThread : public QThread {
   void SendDeselect(uint8_t address);
   void SendSetAddress(uint8_t address, uint8_t newAddress);
   void LogChecking(const SearchDigitArray& digits);
+  // The status bar's progress of "Find by ID": where the search stands before a selection.
+  void ReportSearch(const SearchDigitArray& digits);
+  void PostProgress(const progress::Report& report);
+  // The waits of a run: the worker's own wait for the scan time, the retry setting.
+  progress::Waits Waits() const;
   void ReceiveReset();
   // One selection attempt of the search: receive reset, selection, answer fetched; true when
   // anything answered.
@@ -77,6 +83,10 @@ class SecondaryIDThread : public QThread {
   SecondarySearchSettings settings_;
   SearchDigitArray SearchDigits{};
   uint8_t startPosition_ = 1;
+  // For the progress view: selections sent, meters read, waits since the last report.
+  int selections_ = 0;
+  int found_ = 0;
+  int waitsSinceReport_ = 0;
 };
 
 }  // namespace orvio

@@ -56,6 +56,10 @@ TEST(AddressPlan, NextPlannedRowSkipsRowsWithoutAnAddress) {
   EXPECT_EQ(NextPlannedRow(g, 5), -1);  // the open row
   EXPECT_EQ(NextPlannedRow(g, 99), -1);
   EXPECT_EQ(NextPlannedRow(g, 0), 2);  // the header is never a meter
+  // Set all's progress: the planned rows before a row, and all of them.
+  for (const auto& [row, before] :
+       std::vector<std::pair<int, int>>{{0, 0}, {1, 0}, {2, 0}, {3, 1}, {4, 1}, {5, 2}, {99, 2}})
+    EXPECT_EQ(PlannedRowsBefore(g, row), before) << row;
 }
 
 TEST(AddressPlan, RowMeterIdIsTheCellsFirstEightDigits) {

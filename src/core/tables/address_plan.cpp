@@ -27,6 +27,12 @@ int NextPlannedRow(const TextGrid& loops, int row) {
   return -1;
 }
 
+int PlannedRowsBefore(const TextGrid& loops, int row) {
+  int n = 0;
+  for (int r = NextPlannedRow(loops, 1); r >= 0 && r < row; r = NextPlannedRow(loops, r + 1)) ++n;
+  return n;
+}
+
 std::string SettingAddressLine(int address, const std::string& id) {
   return "Setting Primary address " + std::to_string(address) + " to device " + id + "...";
 }

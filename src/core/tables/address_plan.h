@@ -37,6 +37,10 @@ int PlannedAddress(const TextGrid& loops, int row);
 // The first row from `row` on that asks for an address; -1 when no row up to the end does.
 int NextPlannedRow(const TextGrid& loops, int row);
 
+// How many rows before `row` (from row 1 on) ask for an address; `row` past the end counts every
+// row of the table.
+int PlannedRowsBefore(const TextGrid& loops, int row);
+
 // No data row to work on: at most one row, or two rows with an empty Addr cell in row 1.
 bool HasNoMeterRow(const TextGrid& loops);
 

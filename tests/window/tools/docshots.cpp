@@ -1,5 +1,6 @@
-// Renders the main window's two pages and a meter's record view with live data from the
-// simulated gateway into PNG files for the documentation. Usage: orvio_docshots OUTDIR [--manual]
+// Renders the main window's two pages, a meter's record view and a primary scan in progress (the
+// status bar's progress view) with live data from the simulated gateway into PNG files for the
+// documentation. Usage: orvio_docshots OUTDIR [--manual]
 // (run under xvfb-run or offscreen). --manual adds the About box and the Settings page's groups
 // for the user manual.
 #include <QApplication>
@@ -90,6 +91,20 @@ int main(int argc, char** argv) {
     view->grab().save(out + "/record-view.png");
     view->close();
   }
+  // A scan of 1..250 a few meters in: the progress view beside the status panels (the window a
+  // little wider, so that the view's whole line shows).
+  form.resize(1280, 860);
+  form.UDaddressFrom->SetPosition(1);
+  form.UDaddressTo->SetPosition(250);
+  form.UD_retry->SetPosition(2);
+  form.UD_timeout->SetPosition(300);
+  form.UD_modbusTimeout->SetPosition(300);
+  form.BitBtn1Click();
+  WaitFor([&] { return form.tunnel.ScanFound >= 3 && form.tunnel.AnswerStage; }, 20000);
+  Pump(700);  // the time left counts down once
+  form.FlushMemo();
+  form.grab().save(out + "/scan-progress.png");
+  form.BitBtn2Click();
   if (manual) {
     form.About1Click();
     Pump(200);

@@ -1,0 +1,174 @@
+// Long jobs against the waits the settings prescribe, and the progress view's time left against
+// the time the job really took. The real main window (offscreen or Xvfb) talks to the simulated
+// gateway over loopback TCP with five meters on its line (primary addresses 1..5): a primary
+// scan of 1..30 and a wildcard search.
+//
+// For each job it prints the wall time against the sum of the prescribed waits (the tunnel
+// exchanges the simulator logged, each costing the waits its outcome prescribes), and the time
+// left the status bar showed at 25, 50 and 75 % of the job against the time that was really left.
+// Targets: wall time within 5 % of the prescribed waits; the scan's time left within 10 %.
+//
+// Usage: bench_scan [scan-time-ms] [modbus-timeout-ms] [retries]   (defaults 300 100 1)
+#include <QApplication>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QThread>
+#include <array>
+#include <cstdio>
+#include <functional>
+#include <string>
+
+#include "app/tform1.h"
+#include "sim/gateway_sim.h"
+
+namespace {
+
+using orvio::Job;
+using orvio::TForm1;
+
+void Pump(int ms) {
+  QElapsedTimer t;
+  t.start();
+  while (t.elapsed() < ms) {
+    QCoreApplication::processEvents(QEventLoop::AllEvents, 2);
+    QThread::msleep(1);
+  }
+}
+
+// Where the job stood at a quarter, a half and three quarters, and what the view said was left.
+struct Checkpoint {
+  double at = 0.25;
+  double wallMs = -1;
+  orvio::progress::Left shown;
+};
+
+struct Run {
+  double wallMs = 0;
+  std::array<Checkpoint, 3> points{Checkpoint{0.25, -1, {}}, Checkpoint{0.5, -1, {}},
+                                   Checkpoint{0.75, -1, {}}};
+};
+
+// Runs a job to its end, noting the view's time left when its share done first reaches each
+// checkpoint. `share` says how much of the job is done (from the view's state).
+Run Measure(TForm1& form, Job job, const std::function<void()>& start,
+            const std::function<bool()>& ended,
+            const std::function<double(const orvio::progress::JobState&)>& share) {
+  Run run;
+  QElapsedTimer clock;
+  clock.start();
+  start();
+  while (!ended()) {
+    QCoreApplication::processEvents(QEventLoop::AllEvents, 1);
+    if (const orvio::progress::JobState* s = form.JobProgress->State(job)) {
+      for (Checkpoint& c : run.points) {
+        if (c.wallMs >= 0 || share(*s) < c.at) continue;
+        c.wallMs = static_cast<double>(clock.elapsed());
+        c.shown = orvio::progress::JobLeft(*s, form.JobProgress->JobTimeMs(job));
+      }
+    }
+    QThread::usleep(500);
+  }
+  run.wallMs = static_cast<double>(clock.elapsed());
+  return run;
+}
+
+// The waits the settings prescribe for the tunnel exchanges the simulator logged: an exchange
+// that drew no answer costs `silent`, one that did `answered`.
+double PrescribedMs(const orvio::sim::GatewaySim& sim, double silent, double answered) {
+  double sum = 0;
+  for (const auto& e : sim.TunnelLog()) sum += e.answer.empty() ? silent : answered;
+  return sum;
+}
+
+void Print(const char* name, const Run& run, double prescribedMs, bool range) {
+  std::printf("%s: wall %.0f ms, prescribed waits %.0f ms, %+.2f %% (target within 5 %%)\n", name,
+              run.wallMs, prescribedMs, 100.0 * (run.wallMs - prescribedMs) / prescribedMs);
+  for (const Checkpoint& c : run.points) {
+    if (c.wallMs < 0 || !c.shown.Known()) {
+      std::printf("  at %2.0f %%: not reached\n", 100 * c.at);
+      continue;
+    }
+    const double actual = run.wallMs - c.wallMs;
+    if (!range) {
+      std::printf("  at %2.0f %%: time left shown %.0f ms, really %.0f ms, error %+.2f %%\n",
+                  100 * c.at, c.shown.maxMs, actual, 100.0 * (c.shown.maxMs - actual) / actual);
+    } else {
+      std::printf("  at %2.0f %%: time left shown %.0f .. %.0f ms, really %.0f ms (%s the range)\n",
+                  100 * c.at, c.shown.minMs, c.shown.maxMs, actual,
+                  actual >= c.shown.minMs && actual <= c.shown.maxMs ? "within" : "outside");
+    }
+  }
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  QApplication app(argc, argv);
+  orvio::SetApplicationIdentity();
+  const int scanTime = argc > 1 ? std::atoi(argv[1]) : 300;
+  const int modbusTimeout = argc > 2 ? std::atoi(argv[2]) : 100;
+  const int retries = argc > 3 ? std::atoi(argv[3]) : 1;
+
+  orvio::sim::GatewaySim sim;
+  for (const auto& m : sim.Meters())
+    if (m.primary_address > 5) sim.RemoveMeter(m.id);
+  const int port = sim.StartTcp(0);
+
+  const QString ini = QDir::tempPath() + "/orvio-scan-bench.ini";
+  TForm1 form(QDir::tempPath(), ini);
+  form.seam.messageBox = [](QWidget*, const QString&, const QString&, QMessageBox::Icon,
+                            QMessageBox::StandardButtons) { return QMessageBox::Yes; };
+  form.FormCreate();
+  form.show();
+  form.Edit_lanxp_ip->setText("127.0.0.1");
+  form.Edit_lanxp_port->setText(QString::number(port));
+  form.UD_eth_timeout->SetPosition(30);
+  form.Butt_connect_xportClick();
+  for (int i = 0; i < 500 && !form.link.TcpConnected; ++i) Pump(10);
+  if (!form.link.TcpConnected) {
+    std::fprintf(stderr, "no connection to the simulator\n");
+    return 1;
+  }
+  form.UD_timeout->setMinimum(std::min(scanTime, form.UD_timeout->minimum()));
+  form.UD_timeout->SetPosition(scanTime);
+  form.UD_modbusTimeout->SetPosition(modbusTimeout);
+  form.UD_retry->SetPosition(retries);
+  std::printf("five meters at 1..5; scan time %d ms, Modbus time-out %d ms, retry setting %d\n",
+              scanTime, modbusTimeout, retries);
+
+  // Primary scan of 1..30: an attempt is the scan time and a time-out, one more when answered.
+  form.UDaddressFrom->SetPosition(1);
+  form.UDaddressTo->SetPosition(30);
+  sim.ClearTunnelLog();
+  const Run scan = Measure(
+      form, Job::Scan, [&] { form.BitBtn1Click(); },
+      [&] {
+        return !form.tunnel.ScanActive && !form.Timer_mbus->Enabled() &&
+               !form.Timer_mbusRespond->Enabled();
+      },
+      [](const orvio::progress::JobState& s) {
+        return s.last.total > 0 ? static_cast<double>(s.last.done) / s.last.total : 0.0;
+      });
+  Print("scan 1..30", scan,
+        PrescribedMs(sim, scanTime + modbusTimeout, scanTime + 2.0 * modbusTimeout), false);
+  Pump(200);
+
+  // Wildcard search: two of the worker's waits (10 ms steps up to the scan time) for a selection
+  // nobody answers, three when answered.
+  const double wait = orvio::progress::WorkerWaitMs(scanTime, 10);
+  form.UD_retry->SetPosition(std::max(retries, 1));
+  form.editID->setText("FFFFFFFF");
+  sim.ClearTunnelLog();
+  const Run search = Measure(
+      form, Job::Search, [&] { form.BitBtn21Click(); },
+      [&] { return !form.search.SecondarySearchRunning; },
+      [](const orvio::progress::JobState& s) {
+        return s.last.total > 0 ? static_cast<double>(s.last.done) / s.last.total : 0.0;
+      });
+  Print("wildcard search", search, PrescribedMs(sim, 2.0 * wait, 3.0 * wait), true);
+  std::printf("  meters in the table: %d\n", form.gridLoops->RowCount() - 2);
+
+  form.close();
+  QFile::remove(ini);
+  return 0;
+}
