@@ -34,7 +34,10 @@ median() { sort -g | awk '{a[NR]=$1} END {print a[int((NR+1)/2)]}'; }
 
 for r in $(seq "$rounds"); do
   for f in startup memo decoder sim; do
-    for side in before after; do
+    # Sides take turns at going first, so that neither always follows the other.
+    sides="before after"
+    [ $((r % 2)) = 0 ] && sides="after before"
+    for side in $sides; do
       dir=$before; [ $side = after ] && dir=$after
       v=$(figure $f "$dir" || true)
       echo "round $r $f $side ${v:-none}"
