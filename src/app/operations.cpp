@@ -60,4 +60,10 @@ progress::Waits TForm1::PrescribedWaits() const {
   return {UD_timeout->Position(), UD_modbusTimeout->Position(), UD_retry->Position()};
 }
 
+// A running tunnel transaction (scan, one-meter request) waits what its two timers were set to
+// when it started, whatever the controls say since.
+progress::Waits TForm1::TunnelWaits() const {
+  return {Timer_mbus->Interval(), Timer_mbusRespond->Interval(), UD_retry->Position()};
+}
+
 }  // namespace orvio

@@ -199,6 +199,7 @@ class TForm1 : public QMainWindow {
   void ReportProgress(Job job, const progress::Report& report) { JobProgress->Update(job, report); }
   // The waits the settings prescribe now (scan time, Modbus time-out, retry setting).
   progress::Waits PrescribedWaits() const;
+  progress::Waits TunnelWaits() const;
 
   // ---- links (src/link, src/modbus/senders.cpp) ----
   bool LinkOpen() const { return link.Open(); }

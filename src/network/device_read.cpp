@@ -40,7 +40,7 @@ void TForm1::StartSingleMeterRequest(const ByteString& telegram) {
   Timer_mbus->Start();
   JobProgress->Start(Job::SingleRead);
   ReportProgress(Job::SingleRead,
-                 progress::SingleReadReport(PrescribedWaits(), tunnel.SelectedMbusAddress, 0));
+                 progress::SingleReadReport(TunnelWaits(), tunnel.SelectedMbusAddress, 0));
 }
 
 void TForm1::BitBtn22Click() {

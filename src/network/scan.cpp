@@ -28,12 +28,6 @@ void SelectMbusRow(TForm1& f, int row) {
 
 bool IsTableRow(const TForm1& f, int row) { return row >= 1 && row < f.gridLoops->RowCount(); }
 
-// The waits a tunnel transaction of a scan or a one-meter request makes: its two timers' and the
-// retry setting.
-progress::Waits TunnelWaits(const TForm1& f) {
-  return {f.Timer_mbus->Interval(), f.Timer_mbusRespond->Interval(), f.UD_retry->Position()};
-}
-
 // Outcome of a one-meter request: a repeat while the retry setting allows, else the end (silent).
 void SingleReadOutcome(TForm1& f) {
   f.ClearBuffersAndPurge();
@@ -49,7 +43,7 @@ void SingleReadOutcome(TForm1& f) {
   f.Timer_mbus->Start();
   f.ReportProgress(
       Job::SingleRead,
-      progress::SingleReadReport(TunnelWaits(f), f.SelectedMbusAddress(), f.tunnel.RetryCount));
+      progress::SingleReadReport(f.TunnelWaits(), f.SelectedMbusAddress(), f.tunnel.RetryCount));
 }
 
 // Outcome of a scan attempt: the same address again, the next one, or the end of the range.
@@ -57,7 +51,7 @@ void ScanOutcome(TForm1& f) {
   TunnelState& t = f.tunnel;
   const ScanStep next = NextScanStep(t.ScanAddress, t.RetryCount, t.AttemptFailed,
                                      f.UD_retry->Position(), f.UDaddressTo->Position());
-  f.ReportProgress(Job::Scan, progress::ScanReport(TunnelWaits(f), f.UDaddressFrom->Position(),
+  f.ReportProgress(Job::Scan, progress::ScanReport(f.TunnelWaits(), f.UDaddressFrom->Position(),
                                                    f.UDaddressTo->Position(), next.address,
                                                    next.retries, t.AnswerStage, t.ScanFound));
   f.tunnel.ScanAddress = next.address;
