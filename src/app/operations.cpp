@@ -56,14 +56,25 @@ void TForm1::BeginOperation(Op op) { operations_.Begin(op); }
 
 void TForm1::EndOperation(Op op) { operations_.End(op); }
 
+namespace {
+// With waits that finish early an answer is taken to come almost at once, as a gateway's does;
+// the pace a job keeps corrects the estimate on a slower line.
+constexpr int kAnswerMsFinishingEarly = 10;
+}  // namespace
+
+int TForm1::AnswerWaitMs(int timeoutMs) const {
+  return link.FinishEarly() ? kAnswerMsFinishingEarly : timeoutMs;
+}
+
 progress::Waits TForm1::PrescribedWaits() const {
-  return {UD_timeout->Position(), UD_modbusTimeout->Position(), UD_retry->Position()};
+  return {UD_timeout->Position(), AnswerWaitMs(UD_modbusTimeout->Position()), UD_retry->Position()};
 }
 
 // A running tunnel transaction (scan, one-meter request) waits what its two timers were set to
 // when it started, whatever the controls say since.
 progress::Waits TForm1::TunnelWaits() const {
-  return {Timer_mbus->Interval(), Timer_mbusRespond->Interval(), UD_retry->Position()};
+  return {Timer_mbus->Interval(), AnswerWaitMs(Timer_mbusRespond->Interval()),
+          UD_retry->Position()};
 }
 
 }  // namespace orvio

@@ -110,6 +110,7 @@ void ProgressWidget::Refresh() {
   bar_->setVisible(percent >= 0);
   if (percent >= 0) bar_->setValue(percent);
   setVisible(!order_.empty());
+  emit Shown(label_->text());
 }
 
 }  // namespace orvio

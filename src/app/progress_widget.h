@@ -53,6 +53,10 @@ class ProgressWidget : public QWidget {
   const progress::JobState* State(Job job) const;
   double JobTimeMs(Job job) const;
 
+ signals:
+  // The text shown has been set anew (also when it did not change).
+  void Shown(const QString& text);
+
  private:
   struct Tracked {
     progress::JobState state;

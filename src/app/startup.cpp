@@ -32,6 +32,8 @@ void TForm1::FormCreate() {
   UDaddressTo->SetPosition(s.searchTo);
   UD_retry->SetPosition(s.retry);
   UD_modbusTimeout->SetPosition(s.modbusTimeout);
+  CheckFinishEarly->setChecked(s.finishEarly);
+  link.SetFinishEarly(s.finishEarly);
   UDmodbusAddress->SetPosition(s.modbusAddress);
   EditInputAddress->setText(q(s.startRegister));
   EditInputCount->setText(q(s.registerCount));
@@ -67,6 +69,7 @@ void TForm1::FormClose() {
   s.searchTo = UDaddressTo->Position();
   s.retry = UD_retry->Position();
   s.modbusTimeout = UD_modbusTimeout->Position();
+  s.finishEarly = CheckFinishEarly->isChecked();
   s.modbusAddress = UDmodbusAddress->Position();
   s.startRegister = t(EditInputAddress->text());
   s.registerCount = t(EditInputCount->text());

@@ -114,6 +114,15 @@ TForm1::TForm1(QString appDir, QString settingsPath, QWidget* parent)
   Timer_mbusRespond = new DTimer(this);
   Timer_activateAll = new DTimer(this);
   Timer_changePrimaryAll = new DTimer(this);
+  // The waits for a Modbus answer end when the answer is complete (finishing early); the scan
+  // time of the tunnel (Timer_mbus) is the gateway's M-Bus wait and always runs in full, as do
+  // the repeating timers.
+  for (DTimer* wait : {Timer_free_command, Timer_modbus, Timer_status, TimerReadDevices,
+                       Timer_mbusRespond, Timer_activateAll})
+    wait->WaitOn(&link, DTimer::Ends::kWithAnswer);
+  Timer_mbus->WaitOn(&link, DTimer::Ends::kAfterInterval);
+  Tunnel = new TunnelTransaction(link, *Timer_mbus, *Timer_mbusRespond, trace);
+  Tunnel->setParent(this);
 
   BuildWindow();
   BuildMenus();
@@ -279,6 +288,8 @@ QWidget* TForm1::BuildRegisterReader() {
   ProgressBar1->setRange(0, 100);
   ProgressBar1->setVisible(false);
   UD_modbusTimeout = EditTimeoutModbus = RangeUpDown(control_range::kModbusTimeout, 50, 50, true);
+  CheckFinishEarly = C("Finish waits when the answer is complete", true);
+  CheckFinishEarly->setObjectName("CheckFinishEarly");
   UDmodbusAddress = EditAddressModbus = RangeUpDown(control_range::kModbusAddress, 1, 1, false);
   BitBtn4 = B("Clear grid");
   BitBtn8 = B("Export");
@@ -293,6 +304,7 @@ QWidget* TForm1::BuildRegisterReader() {
   g->addWidget(ProgressBar1);
   g->addLayout(Row(
       {L("Timeout, ms"), EditTimeoutModbus, L("Address"), EditAddressModbus, BitBtn4, BitBtn8}));
+  g->addLayout(Row({CheckFinishEarly}));
   g->addLayout(Row({CheckBox1, Edit_auto, L("s"), BitBtn18}));
   return regBox;
 }
@@ -589,6 +601,8 @@ void TForm1::WireRegisterReader() {
   OnClick(this, BitBtn4, &TForm1::BitBtn4Click);
   OnClick(this, BitBtn8, &TForm1::BitBtn8Click);
   OnBox(this, CheckBox1, &TForm1::CheckBox1Click);
+  connect(CheckFinishEarly, &QCheckBox::toggled, this,
+          [this](bool on) { link.SetFinishEarly(on); });
   connect(Edit_auto, &QSpinBox::valueChanged, this, &TForm1::Edit_autoChange);
   OnBox(this, checkInput, &TForm1::checkInputClick);
   OnBox(this, checkHolding, &TForm1::checkHoldingClick);
@@ -713,6 +727,12 @@ QString TForm1::Panel(int i) const { return StatusPanels[static_cast<size_t>(i)]
 
 void TForm1::SetPanel(int i, const QString& text) {
   StatusPanels[static_cast<size_t>(i)]->setText(text);
+}
+
+void TForm1::MemoTrace::Line(const std::string& line) { form_.MemoAdd(line); }
+
+void TForm1::MemoTrace::CheckState(const std::string& text) {
+  form_.SetPanel(2, QString::fromStdString(text));
 }
 
 void TForm1::ApplyHeadersAndCaptions() {

@@ -38,9 +38,11 @@
 #include "core/bytes.h"
 #include "core/modbus/answer.h"
 #include "core/modbus/frames.h"
-#include "link/link.h"
-#include "link/serial_link.h"
-#include "link/tcp_end_watch.h"
+#include "engine/link.h"
+#include "engine/serial_link.h"
+#include "engine/tcp_end_watch.h"
+#include "engine/trace.h"
+#include "engine/tunnel.h"
 
 class QDialog;
 class QGroupBox;
@@ -111,9 +113,7 @@ struct TunnelState {
   int SelectedMbusRow = 0;
   int RetryCount = 0;
   int ScanAddress = 0;  // int, not 8 bits: a scan to 255 ends after 255 instead of wrapping to 0
-  bool AnswerStage = false;     // false: answer status awaited; true: answer bytes awaited
-  int AnswerRegisterCount = 0;  // registers of the tunnel block to read for the answer
-  int ScanFound = 0;            // meters the running scan placed in the table
+  int ScanFound = 0;    // meters the running scan placed in the table
 };
 
 // Secondary search: src/network/secondary_search.cpp (the worker and its start and stop).
@@ -156,7 +156,21 @@ class TForm1 : public QMainWindow {
 
   UiSeam seam;
 
-  Link link;  // src/link: link.h (the link in use), serial_handlers.cpp, tcp_handlers.cpp
+  Link link;  // src/engine/link.h (the link in use); src/link: the handlers of each link
+  // The window's trace for the engine's jobs: the memo and status panel 2.
+  class MemoTrace : public Trace {
+   public:
+    explicit MemoTrace(TForm1& form) : form_(form) {}
+    void Line(const std::string& line) override;
+    void CheckState(const std::string& text) override;
+
+   private:
+    TForm1& form_;
+  };
+  MemoTrace trace{*this};
+  // The tunnel transaction of scans, one-meter requests and the secondary search, on Timer_mbus
+  // and Timer_mbusRespond.
+  TunnelTransaction* Tunnel = nullptr;
   GatewayState gateway;
   DeviceMapState devices;
   TunnelState tunnel;
@@ -197,8 +211,12 @@ class TForm1 : public QMainWindow {
   // The status bar's view of the long jobs' progress: a job calls this after each step (reports of
   // a job that does not run are dropped).
   void ReportProgress(Job job, const progress::Report& report) { JobProgress->Update(job, report); }
-  // The waits the settings prescribe now (scan time, Modbus time-out, retry setting).
+  // What a job expects a Modbus wait of `timeoutMs` to last: the whole time-out with fixed waits,
+  // a moment when waits finish early.
+  int AnswerWaitMs(int timeoutMs) const;
+  // The waits the settings prescribe now (scan time, Modbus wait, retry setting).
   progress::Waits PrescribedWaits() const;
+  progress::Waits ActivateAllWaits() const;
   progress::Waits TunnelWaits() const;
 
   // ---- links (src/link, src/modbus/senders.cpp) ----
@@ -376,6 +394,10 @@ class TForm1 : public QMainWindow {
   bool DecodeTelegram(const ByteString& telegram, bool matchRowsById = false);
   // Tunnel transaction: writes an M-Bus telegram to the tunnel block of unit UDmodbusAddress.
   void SendTunnelTelegram(const ByteString& telegram);
+  // After SendTunnelTelegram: the rest of the transaction for a scan or a one-meter request,
+  // with the waits Timer_mbus and Timer_mbusRespond were set to; its end runs the outcome step.
+  void BeginTunnelTransaction();
+  void TunnelTransactionEnded(const TunnelResult& result);
   // A scan, a one-meter request or a secondary search holds the tunnel.
   bool TunnelBusy() const;
   // Ends the tunnel's timers and the scan (STOP, end of a secondary-search run).
@@ -451,6 +473,9 @@ class TForm1 : public QMainWindow {
   QComboBox* Combo_com2_stop;
   QPushButton* Butt_open_port2;
   QCheckBox* CB_open_port2;
+  // Beside the Modbus time-out: a Modbus wait ends once its answer is complete (else it always
+  // runs the whole time-out). Public for the tests that run a job in both wait modes.
+  QCheckBox* CheckFinishEarly;
   QLineEdit* Edit_lanxp_ip;
   QLineEdit* Edit_lanxp_port;
   UpDown* UD_eth_timeout;

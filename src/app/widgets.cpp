@@ -9,28 +9,6 @@
 
 namespace orvio {
 
-DTimer::DTimer(QObject* parent, int interval) : QObject(parent), interval_(interval) {
-  timer_.setInterval(interval);
-  connect(&timer_, &QTimer::timeout, this, &DTimer::Timer);
-}
-
-void DTimer::SetEnabled(bool on) {
-  if (on == timer_.isActive()) return;
-  if (on)
-    timer_.start(interval_);
-  else
-    timer_.stop();
-}
-
-void DTimer::SetInterval(int ms) {
-  if (ms == interval_) return;
-  interval_ = ms;
-  if (timer_.isActive())
-    timer_.start(ms);
-  else
-    timer_.setInterval(ms);
-}
-
 StringGrid::StringGrid(int cols, int rows, int fixedRows, QWidget* parent)
     : QTableWidget(rows, cols, parent), fixedRows_(fixedRows) {
   horizontalHeader()->setVisible(false);

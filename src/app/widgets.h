@@ -1,5 +1,5 @@
-// Small widgets and helpers the main window is built from: timers with the semantics the handlers
-// rely on, string grids that implement TextGrid, up-down edits and filtered edits.
+// Small widgets and helpers the main window is built from: string grids that implement TextGrid,
+// up-down edits and filtered edits.
 #pragma once
 
 #include <QComboBox>
@@ -13,30 +13,9 @@
 #include <vector>
 
 #include "core/tables/text_grid.h"
+#include "engine/wait_timer.h"
 
 namespace orvio {
-
-// A timer with the semantics of the handlers: enabling a running timer, or giving it the interval
-// it already has, does not restart its countdown; changing the interval of a running timer starts
-// the countdown anew. One-shot use is done by the handler stopping the timer in its tick.
-class DTimer : public QObject {
-  Q_OBJECT
- public:
-  explicit DTimer(QObject* parent, int interval = 1000);
-  bool Enabled() const { return timer_.isActive(); }
-  void SetEnabled(bool on);
-  int Interval() const { return interval_; }
-  void SetInterval(int ms);
-  void Start() { SetEnabled(true); }
-  void Stop() { SetEnabled(false); }
-
- signals:
-  void Timer();
-
- private:
-  QTimer timer_;
-  int interval_;
-};
 
 // A string grid: row 0 is the fixed header row (drawn as such), cells are plain texts.
 class StringGrid : public QTableWidget, public TextGrid {

@@ -30,7 +30,13 @@ void TForm1::ApplyToolTips() {
       {EditInputCount, "How many registers to read (at most 125)"},
       {gridInputRegisters, "The registers read: one row per register, high and low byte"},
       {ProgressBar1, "Progress of the running operation"},
-      {EditTimeoutModbus, "How long every request waits for the gateway's answer, in milliseconds"},
+      {EditTimeoutModbus,
+       "How long a request waits at most for the gateway's answer, in milliseconds"},
+      {CheckFinishEarly,
+       "Checked: a Modbus request's wait ends as soon as its whole answer is in (by its length "
+       "and checksum over RTU, its length and transaction id over TCP). Unchecked: every wait "
+       "runs the whole time-out, as the first versions did. The scan time of the M-Bus tunnel "
+       "is always waited in full."},
       {EditAddressModbus, "Modbus address of the gateway every request goes to"},
       {Edit_auto, "Seconds between two automatic reads"},
       // Commands

@@ -133,6 +133,14 @@ void TForm1::BitBtn19Click() {
   SendConfigurationCommand(SearchAndActivateRequest());
 }
 
+// Activate All waits one scan time per attempt for the gateway's answer; a wait that finishes
+// early lasts as long as any answer does.
+progress::Waits TForm1::ActivateAllWaits() const {
+  progress::Waits w = PrescribedWaits();
+  w.scanTimeMs = AnswerWaitMs(UD_timeout->Position());
+  return w;
+}
+
 void TForm1::Butt_activateAllClick() {
   if (!CheckLink()) return;
   if (Butt_activateAll->text() == device_text::kActivateAllRunning) {
@@ -145,8 +153,8 @@ void TForm1::Butt_activateAllClick() {
   devices.ActivateRetries = 0;
   devices.ActivateRow = 1;
   devices.ActivatedCount = 0;
-  ReportProgress(Job::ActivateAll,
-                 progress::ActivateAllReport(PrescribedWaits(), 1, GridDevices->rowCount() - 1, 0));
+  ReportProgress(Job::ActivateAll, progress::ActivateAllReport(ActivateAllWaits(), 1,
+                                                               GridDevices->rowCount() - 1, 0));
   Timer_activateAll->SetInterval(UD_timeout->Position());
   ClearBuffersAndPurge();
   if (DeviceAddressAt(*GridDevices, devices.ActivateRow)) ActivateCurrentRow(*this);
@@ -167,7 +175,7 @@ void TForm1::Timer_activateAllTimer() {
     if (!failed) ++devices.ActivatedCount;
   }
   ReportProgress(Job::ActivateAll,
-                 progress::ActivateAllReport(PrescribedWaits(), devices.ActivateRow,
+                 progress::ActivateAllReport(ActivateAllWaits(), devices.ActivateRow,
                                              GridDevices->rowCount() - 1, devices.ActivatedCount));
   if (devices.ActivateRow > GridDevices->rowCount() - 1) {
     MemoAdd(QString(device_text::kActivationFinished));

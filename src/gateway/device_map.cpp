@@ -101,7 +101,7 @@ void TForm1::DeviceMapBitmapStep(const ByteString& answer) {
   MemoAdd(device_text::kNumberOfDevices + std::to_string(devices.ActiveDeviceCount));
   BeginOperation(Op::DeviceMapReadback);
   ReportProgress(Job::Readback, progress::StepsReport("record", 0, devices.ActiveDeviceCount,
-                                                      TimerReadDevices->Interval()));
+                                                      AnswerWaitMs(TimerReadDevices->Interval())));
 }
 
 void TForm1::TimerReadDevicesTimer() {
@@ -118,9 +118,9 @@ void TForm1::TimerReadDevicesTimer() {
     }
   }
   ++devices.DeviceRecordIndex;
-  ReportProgress(Job::Readback,
-                 progress::StepsReport("record", devices.DeviceRecordIndex - 1,
-                                       devices.ActiveDeviceCount, TimerReadDevices->Interval()));
+  ReportProgress(Job::Readback, progress::StepsReport("record", devices.DeviceRecordIndex - 1,
+                                                      devices.ActiveDeviceCount,
+                                                      AnswerWaitMs(TimerReadDevices->Interval())));
   TimerReadDevices->Stop();
   ClearBuffersAndPurge();
   if (devices.DeviceRecordIndex <= devices.ActiveDeviceCount) {

@@ -14,8 +14,8 @@ void TForm1::BitBtn18Click() {
   Timer_status->SetInterval(UD_modbusTimeout->Position());
   Timer_status->Start();
   JobProgress->Start(Job::Status);
-  ReportProgress(Job::Status,
-                 progress::StepsReport("step", 0, kStatusStepCount, Timer_status->Interval()));
+  ReportProgress(Job::Status, progress::StepsReport("step", 0, kStatusStepCount,
+                                                    AnswerWaitMs(Timer_status->Interval())));
 }
 
 void TForm1::Timer_statusTimer() {
@@ -30,8 +30,9 @@ void TForm1::Timer_statusTimer() {
   }
   MemoAdd(StatusUnmdLine(answer));
   ++gateway.StatusStep;
-  ReportProgress(Job::Status, progress::StepsReport("step", gateway.StatusStep - 1,
-                                                    kStatusStepCount, Timer_status->Interval()));
+  ReportProgress(Job::Status,
+                 progress::StepsReport("step", gateway.StatusStep - 1, kStatusStepCount,
+                                       AnswerWaitMs(Timer_status->Interval())));
   ClearBuffersAndPurge();
   const StatusStepSpec* next = StatusStepAt(gateway.StatusStep);
   if (!next) {  // all fourteen steps done

@@ -1,6 +1,5 @@
 // The serial port toggle and the receive event.
 #include <QCoreApplication>
-#include <QThread>
 
 #include "app/tform1.h"
 #include "core/text/link_texts.h"
@@ -39,7 +38,7 @@ void TForm1::ToggleSerialPort() {
   Butt_connect_xport->setEnabled(true);
   SetPanel(1, Comm2->Device() + " is closed");
   link.SerialOpen = false;
-  QThread::msleep(30);
+  link.DropOutgoing();
   Comm2->Close();
   for (QComboBox* c : {Combo_com2_name, Combo_com2_speed, Combo_com2_parity, Combo_com2_stop})
     c->setEnabled(true);

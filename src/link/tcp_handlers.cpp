@@ -3,8 +3,6 @@
 #include <netinet/tcp.h>
 #include <sys/socket.h>
 
-#include <QCoreApplication>
-#include <QThread>
 #include <QTime>
 #include <cerrno>
 
@@ -61,11 +59,9 @@ void TForm1::Butt_connect_xportClick() {
   if (link.TcpConnected) return;
   if (Xport_socket->state() != QAbstractSocket::UnconnectedState) Xport_socket->abort();
   Xport_socket->connectToHost(host, static_cast<quint16>(port));
+  // The connection's outcome arrives as an event (connected, or the socket's error); the window
+  // stays live meanwhile.
   MemoAdd(QString(link_text::kTcpConnecting));
-  for (int i = 0; i < UD_eth_timeout->Position(); ++i) {
-    QThread::msleep(10);
-    QCoreApplication::processEvents();
-  }
 }
 
 void TForm1::BitBtn24Click() {

@@ -18,14 +18,14 @@ void TForm1::Butt_command_sendClick() {
   if (text.isEmpty()) return;
   if (Check_ascii->isChecked()) {
     const QByteArray bytes = text.toLocal8Bit();
-    Comm2->WriteText(std::string(bytes.constData(), static_cast<size_t>(bytes.size())));
+    link.SendRaw(std::string(bytes.constData(), static_cast<size_t>(bytes.size())));
   } else {
     const ConsoleHex hex = ParseConsoleHex(text.toStdString());
     if (hex.error) {
       MemoAdd(*hex.error);
       return;
     }
-    for (char c : hex.bytes) Comm2->WriteByte(static_cast<uint8_t>(c));
+    link.SendRaw(hex.bytes);
   }
   StartFreeCommand(FreeCommand::Console, UD_modbusTimeout->Position());
 }

@@ -37,7 +37,7 @@ void TForm1::StartSingleMeterRequest(const ByteString& telegram) {
   tunnel.RetryCount = 0;
   ClearBuffers();
   SendTunnelTelegram(telegram);
-  Timer_mbus->Start();
+  BeginTunnelTransaction();
   JobProgress->Start(Job::SingleRead);
   ReportProgress(Job::SingleRead,
                  progress::SingleReadReport(TunnelWaits(), tunnel.SelectedMbusAddress, 0));

@@ -1,11 +1,7 @@
-// Primary scan, the tunnel transaction that carries every M-Bus request through the gateway, and
-// the M-Bus device table (selection, removal, clearing).
-//
-// Tunnel transaction: the telegram is written to the tunnel block (33800); after the scan time
-// Timer_mbus reads the answer status (33799: lo = answer length, hi = state); after the response
-// time-out Timer_mbusRespond either reads the answer bytes (AnswerStage false -> true, the timer
-// armed again) or hands them to the decoder, and then runs the outcome step: a repeat, the next
-// scan address, or the end.
+// Primary scan, the one-meter requests' outcome, and the M-Bus device table (selection, removal,
+// clearing). Every M-Bus request travels as the engine's tunnel transaction (src/engine/tunnel.h)
+// on Timer_mbus (the scan time) and Timer_mbusRespond (the Modbus waits); its end runs the
+// outcome step: a repeat, the next scan address, or the end.
 #include <QCursor>
 
 #include "app/tform1.h"
@@ -13,6 +9,7 @@
 #include "core/mbus/requests.h"
 #include "core/progress/progress.h"
 #include "core/tables/meter_table.h"
+#include "engine/tunnel.h"
 #include "mbus/decode_window.h"
 #include "mbus/record_view.h"
 
@@ -40,7 +37,7 @@ void SingleReadOutcome(TForm1& f) {
   f.tunnel.AttemptFailed = false;
   f.SendTunnelTelegram(
       ReqUd2Frame(static_cast<uint8_t>(f.tunnel.SelectedMbusAddress), f.Check_5B->isChecked()));
-  f.Timer_mbus->Start();
+  f.BeginTunnelTransaction();
   f.ReportProgress(
       Job::SingleRead,
       progress::SingleReadReport(f.TunnelWaits(), f.SelectedMbusAddress(), f.tunnel.RetryCount));
@@ -51,9 +48,10 @@ void ScanOutcome(TForm1& f) {
   TunnelState& t = f.tunnel;
   const ScanStep next = NextScanStep(t.ScanAddress, t.RetryCount, t.AttemptFailed,
                                      f.UD_retry->Position(), f.UDaddressTo->Position());
-  f.ReportProgress(Job::Scan, progress::ScanReport(f.TunnelWaits(), f.UDaddressFrom->Position(),
-                                                   f.UDaddressTo->Position(), next.address,
-                                                   next.retries, t.AnswerStage, t.ScanFound));
+  f.ReportProgress(
+      Job::Scan,
+      progress::ScanReport(f.TunnelWaits(), f.UDaddressFrom->Position(), f.UDaddressTo->Position(),
+                           next.address, next.retries, f.Tunnel->ReadingBlock(), t.ScanFound));
   f.tunnel.ScanAddress = next.address;
   f.tunnel.RetryCount = next.retries;
   f.ClearBuffersAndPurge();
@@ -65,7 +63,7 @@ void ScanOutcome(TForm1& f) {
   }
   f.SendTunnelTelegram(ReqUd2Frame(static_cast<uint8_t>(t.ScanAddress), f.Check_5B->isChecked()));
   f.tunnel.AttemptFailed = false;
-  f.Timer_mbus->Start();
+  f.BeginTunnelTransaction();
 }
 
 }  // namespace
@@ -102,13 +100,37 @@ void TForm1::BitBtn1Click() {
     Butt_clear_gridClick();
   }
   SendTunnelTelegram(ReqUd2Frame(static_cast<uint8_t>(tunnel.ScanAddress), Check_5B->isChecked()));
-  Timer_mbus->Start();
+  BeginTunnelTransaction();
   BeginOperation(Op::Scan);
 }
 
+void TForm1::BeginTunnelTransaction() {
+  // The waits stay what they were set to when the scan or read started.
+  TunnelSetup setup;
+  setup.unit = static_cast<uint8_t>(UDmodbusAddress->Position());
+  setup.scanWaitMs = Timer_mbus->Interval();
+  setup.answerWaitMs = Timer_mbusRespond->Interval();
+  Tunnel->Begin(setup, [this](const TunnelResult& result) { TunnelTransactionEnded(result); });
+}
+
+void TForm1::TunnelTransactionEnded(const TunnelResult& result) {
+  switch (result.end) {
+    case TunnelResult::End::kStopped: return;
+    case TunnelResult::End::kNoStatus:
+    case TunnelResult::End::kNoAnswer: tunnel.AttemptFailed = true; break;
+    case TunnelResult::End::kAnswer:
+      ExtractTunnelledTelegram(*this, result.answer, 2 * static_cast<size_t>(result.registerCount));
+      break;
+  }
+  if (tunnel.SingleReadActive) {
+    SingleReadOutcome(*this);
+  } else {
+    ScanOutcome(*this);
+  }
+}
+
 void TForm1::StopTunnel() {
-  Timer_mbus->Stop();
-  Timer_mbusRespond->Stop();
+  Tunnel->Stop();
   JobProgress->Finish(Job::SingleRead);
   tunnel.ScanActive = false;
 }
@@ -125,44 +147,9 @@ void TForm1::BitBtn2Click() {
   ClearBuffersAndPurge();
 }
 
-void TForm1::Timer_mbusTimer() {
-  Timer_mbus->Stop();
-  MemoAdd(UnmdLine(RawReceived()));  // the gateway's reply to the tunnel write
-  ClearBuffersAndPurge();
-  tunnel.AnswerRegisterCount = 0;
-  SendReadInputRegisters(static_cast<uint8_t>(UDmodbusAddress->Position()), reg::kTunnelStatus,
-                         reg::kStatusRegisterCount);
-  tunnel.AnswerStage = false;
-  Timer_mbusRespond->Start();
-}
+void TForm1::Timer_mbusTimer() { Tunnel->ScanWaitOver(); }
 
-void TForm1::Timer_mbusRespondTimer() {
-  Timer_mbusRespond->Stop();
-  MemoAdd(UnmdLine(RawReceived()));
-  const ByteString answer = TakeAnswer();
-  if (answer.empty()) {
-    tunnel.AttemptFailed = true;
-  } else if (!tunnel.AnswerStage) {
-    const auto registers = TunnelAnswerRegisters(ReadFirstRegister(answer));
-    if (registers) {
-      tunnel.AnswerRegisterCount = *registers;
-      ClearBuffersAndPurge();
-      SendReadInputRegisters(static_cast<uint8_t>(UDmodbusAddress->Position()), reg::kTunnelBlock,
-                             static_cast<uint16_t>(tunnel.AnswerRegisterCount));
-      Timer_mbusRespond->Start();
-      tunnel.AnswerStage = true;
-      return;
-    }
-    tunnel.AttemptFailed = true;
-  } else {
-    ExtractTunnelledTelegram(*this, answer, 2 * static_cast<size_t>(tunnel.AnswerRegisterCount));
-  }
-  if (tunnel.SingleReadActive) {
-    SingleReadOutcome(*this);
-  } else {
-    ScanOutcome(*this);
-  }
-}
+void TForm1::Timer_mbusRespondTimer() { Tunnel->AnswerWaitOver(); }
 
 void TForm1::gridLoopsMouseDown(Qt::MouseButton button, int, int, bool) {
   if (button != Qt::RightButton) return;

@@ -7,19 +7,22 @@
 #include <QDate>
 #include <QEventLoop>
 #include <QLocale>
+#include <QSemaphore>
 #include <exception>
 
 #include "app/tform1.h"
 #include "core/gateway/register_map.h"
 #include "core/mbus/requests.h"
 #include "core/tables/meter_table.h"
+#include "engine/tunnel.h"
 #include "mbus/decode_window.h"
 
 namespace orvio {
 
 namespace {
 
-constexpr int kWaitStepMs = 10;  // STOP is noticed within one step of every wait
+// The worker waits one step short of the scan time, in steps of this size.
+constexpr int kWaitStepMs = 10;
 
 uint8_t Unit(const TForm1& f) { return static_cast<uint8_t>(f.UDmodbusAddress->Position()); }
 
@@ -29,19 +32,6 @@ uint8_t Unit(const TForm1& f) { return static_cast<uint8_t>(f.UDmodbusAddress->P
 void SendWorkerTelegram(TForm1& f, const ByteString& telegram, bool evenAfterStop = false) {
   if (!f.LinkOpen() || (f.search.StopRequested && !evenAfterStop)) return;
   f.SendTunnelTelegram(telegram);
-}
-
-// Takes the answer of the link in use (a Modbus TCP answer unwrapped) and logs it.
-ByteString TakeAndLog(TForm1& f) {
-  ByteString answer = f.TakeAnswer();
-  f.MemoAdd(UnmdLine(answer));
-  return answer;
-}
-
-void ReadTunnelRegisters(TForm1& f, uint16_t first, int count) {
-  f.ClearBuffersAndPurge();
-  if (!f.LinkOpen() || f.search.StopRequested) return;
-  f.SendReadInputRegisters(Unit(f), first, static_cast<uint16_t>(count));
 }
 
 }  // namespace
@@ -85,14 +75,6 @@ void SecondaryIDThread::Memo(const std::string& line) {
 }
 
 bool SecondaryIDThread::StopRequested() const { return form_.search.StopRequested; }
-
-void SecondaryIDThread::Wait() {
-  ++waitsSinceReport_;
-  for (int n = 1; kWaitStepMs * n < settings_.scanTimeMs; ++n) {
-    if (StopRequested()) return;
-    msleep(kWaitStepMs);
-  }
-}
 
 void SecondaryIDThread::ReceiveReset() {
   PostUi([](TForm1& f) { f.ClearBuffersAndPurge(); });
@@ -138,35 +120,39 @@ void SecondaryIDThread::ReportSearch(const SearchDigitArray& digits) {
   waitsSinceReport_ = 0;
 }
 
-// One tunnel transaction timed by the worker: the scan time after the write, the answer status,
-// the answer bytes. Every wait lasts the whole scan time; once STOP is seen nothing more is asked.
+// One tunnel transaction, the same as a scan's (src/engine/tunnel.h), run on the user-interface
+// thread while this thread waits for its end. Every wait lasts the worker's scan time; the waits
+// for an answer end early when finishing early is on. Once STOP is seen nothing more is asked.
 void SecondaryIDThread::WaitAndFetch() {
-  Wait();
-  if (StopRequested()) return;
-  ByteString status;
-  OnUi([](TForm1& f) {
-    TakeAndLog(f);  // the gateway's reply to the tunnel write
-    ReadTunnelRegisters(f, reg::kTunnelStatus, reg::kStatusRegisterCount);
+  QSemaphore ended;
+  TunnelResult result;
+  result.end = TunnelResult::End::kStopped;
+  const int waitMs = progress::WorkerWaitMs(settings_.scanTimeMs, kWaitStepMs);
+  OnUi([&](TForm1& f) {
+    if (f.search.StopRequested) {
+      ended.release();
+      return;
+    }
+    TunnelSetup setup;
+    setup.unit = Unit(f);
+    setup.scanWaitMs = setup.answerWaitMs = waitMs;
+    setup.trace = TunnelTrace::kTaken;
+    setup.sendOnlyWithLink = true;
+    f.Tunnel->Begin(setup, [&](const TunnelResult& r) {
+      result = r;
+      ended.release();
+    });
   });
-  Wait();
-  if (StopRequested()) return;
-  int count = 0;
-  OnUi([&count](TForm1& f) {
-    const ByteString reply = TakeAndLog(f);
-    if (reply.empty()) return;
-    const auto registers = TunnelAnswerRegisters(f.ReadFirstRegister(reply));
-    if (!registers) return;
-    count = *registers;
-    ReadTunnelRegisters(f, reg::kTunnelBlock, count);
-  });
-  if (count == 0) return;
-  Wait();
-  if (StopRequested()) return;
-  OnUi([this, count](TForm1& f) {
-    const ByteString reply = TakeAndLog(f);
-    if (reply.empty()) return;
-    WorkerAnswer =
-        ExtractTunnelledTelegram(f, reply, 2 * static_cast<size_t>(count), RawAnswer::kKeep);
+  ended.acquire();
+  switch (result.end) {
+    case TunnelResult::End::kStopped: waitsSinceReport_ += 1; return;
+    case TunnelResult::End::kNoStatus: waitsSinceReport_ += 2; return;
+    case TunnelResult::End::kNoAnswer: waitsSinceReport_ += 3; return;
+    case TunnelResult::End::kAnswer: waitsSinceReport_ += 3; break;
+  }
+  OnUi([this, &result](TForm1& f) {
+    WorkerAnswer = ExtractTunnelledTelegram(
+        f, result.answer, 2 * static_cast<size_t>(result.registerCount), RawAnswer::kKeep);
   });
 }
 
@@ -308,6 +294,8 @@ void SecondaryIDThread::run() {
     Memo(search_text::kUnknownException1001);
   }
   form_.search.StopRequested = true;
+  // The run ends once its last telegram (the deselection) has left the serial port.
+  while (form_.link.Transmitting()) msleep(1);
   EndSection();
 }
 
@@ -348,6 +336,7 @@ bool TForm1::StartSecondaryIDThread() {
 void TForm1::StopSecondaryIDThread() {
   if (!search.SecondaryWorker || !search.SecondaryWorker->isRunning()) return;
   search.StopRequested = true;
+  Tunnel->Stop();
   // The worker's calls into this thread must still be served while it winds down.
   while (search.SecondaryWorker && search.SecondaryWorker->isRunning()) {
     QCoreApplication::processEvents(QEventLoop::AllEvents, 10);

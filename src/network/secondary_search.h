@@ -5,7 +5,8 @@
 // Everything the worker does to the links, the receive buffers, the memo, the grids and the
 // buttons takes effect on the user-interface thread, in the order it was issued: a blocking
 // queued call where it needs an answer (sending, taking a buffer, decoding), a queued call
-// otherwise. The worker itself only sleeps, counts and reads the window's StopRequested.
+// otherwise. Its tunnel transactions run there too, as a scan's do; the worker waits for their
+// end, counts and reads the window's StopRequested.
 #pragma once
 
 #include <QThread>
@@ -47,7 +48,6 @@ class SecondaryIDThread : public QThread {
  private:
   // ---- on the worker's thread ----
   bool StopRequested() const;
-  void Wait();
   void WaitAndFetch();
   bool ReadSelectedMeter();
   void SendReadRequest(uint8_t address);

@@ -1,16 +1,29 @@
 // Answer intake and checks over arbitrary bytes: the TCP unwrapping, the three forms of the
 // check, the first register, the registers of a read answer and their bitmap.
+#include <algorithm>
 #include <cstdint>
 #include <cstdlib>
 #include <string_view>
 
 #include "core/modbus/answer.h"
+#include "core/modbus/answer_end.h"
 #include "core/modbus/registers.h"
 #include "fuzz_require.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   using namespace orvio;
   const std::string_view input(reinterpret_cast<const char*>(data), size);
+
+  // Where an answer ends: the first bytes taken as the request, the rest as what arrived.
+  if (size >= 2) {
+    const size_t split = std::min<size_t>(data[0] % 16 + 2, size);
+    const ByteString request(input.substr(0, split));
+    const std::string_view received = input.substr(split);
+    if (const auto length = RtuAnswerLength(received)) Require(*length >= 5);
+    RtuAnswersComplete({request, request}, received);
+    const uint16_t id = static_cast<uint16_t>(data[0] << 8 | data[1]);
+    if (TcpAnswersComplete({id}, received)) Require(received.size() >= 7);
+  }
 
   const UnwrappedAnswer unwrapped = UnwrapTcpAnswer(input);
   Require(unwrapped.answer.empty() || unwrapped.answer.size() == size - 4);

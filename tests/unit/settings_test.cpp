@@ -33,6 +33,7 @@ const char kDefaultText[] =
     "Address=1\n"
     "STADDR=1\n"
     "Count=125\n"
+    "FinishEarly=1\n"
     "\n"
     "[Mbus]\n"
     "Timeout=1000\n"
@@ -70,7 +71,7 @@ TEST(Settings, DefaultsOfAFirstStart) {
   EXPECT_EQ(DefaultSettings("/opt/orvio").dataDir, "/opt/orvio/");
 }
 
-TEST(Settings, RenderedDefaultsHaveEverySectionOnceAndAllSeventeenKeys) {
+TEST(Settings, RenderedDefaultsHaveEverySectionOnceAndAllEighteenKeys) {
   EXPECT_EQ(RenderSettings(kDefaults), kDefaultText);
 }
 
@@ -101,6 +102,7 @@ TEST(Settings, RoundTripThroughFile) {
   s.tcpIp = "127.0.0.1";
   s.tcpPort = "1502";
   s.ethTimeout = 9999;
+  s.finishEarly = false;
   const std::string path = (folder.path() / "orvio.ini").string();
   ASSERT_TRUE(WriteSettingsFile(path, RenderSettings(s)));
   EXPECT_EQ(ReadSettings(path), s);

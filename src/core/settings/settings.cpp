@@ -28,7 +28,7 @@ struct SettingRow {
 };
 
 // The order of reading and writing.
-const std::array<SettingRow, 17> kSettingRows{{
+const std::array<SettingRow, 18> kSettingRows{{
     {"Modbus port", "Name", &Settings::portName},
     {"Modbus port", "Speed", &Settings::portSpeed},
     {"Modbus port", "Parity", &Settings::portParity},
@@ -42,6 +42,7 @@ const std::array<SettingRow, 17> kSettingRows{{
     {"Modbus", "Address", &Settings::modbusAddress, control_range::kModbusAddress},
     {"Modbus", "STADDR", &Settings::startRegister},
     {"Modbus", "Count", &Settings::registerCount},
+    {"Modbus", "FinishEarly", &Settings::finishEarly},
     {"Misc", "Dir", &Settings::dataDir},
     {"TCP", "IP", &Settings::tcpIp},
     {"TCP", "Port", &Settings::tcpPort},

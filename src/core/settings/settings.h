@@ -1,4 +1,4 @@
-// The seventeen settings kept between runs in the INI file beside the executable.
+// The eighteen settings kept between runs in the INI file beside the executable.
 #pragma once
 
 #include <string>
@@ -26,6 +26,7 @@ struct Settings {
   int modbusAddress = 1;              // UDmodbusAddress, 1..255
   std::string startRegister = "1";    // EditInputAddress
   std::string registerCount = "125";  // EditInputCount
+  bool finishEarly = true;  // CheckFinishEarly: a Modbus wait ends once its answer is complete
   // [Misc]
   std::string dataDir;  // folder of the CSV dialogs; default the executable's folder
   // [TCP]

@@ -100,7 +100,7 @@ int main(int argc, char** argv) {
   form.UD_timeout->SetPosition(300);
   form.UD_modbusTimeout->SetPosition(300);
   form.BitBtn1Click();
-  WaitFor([&] { return form.tunnel.ScanFound >= 3 && form.tunnel.AnswerStage; }, 20000);
+  WaitFor([&] { return form.tunnel.ScanFound >= 3 && form.Tunnel->ReadingBlock(); }, 20000);
   Pump(700);  // the time left counts down once
   form.FlushMemo();
   form.grab().save(out + "/scan-progress.png");

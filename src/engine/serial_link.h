@@ -45,6 +45,8 @@ class SerialLink : public QObject {
   QString Device() const { return device_; }
 
   void Purge();
+  // Drops what has arrived and not been read, leaving bytes still on their way out alone.
+  void PurgeInput();
   // Raises or lowers RTS; devices that cannot (pseudo-terminals, automatic converters) are skipped.
   void SetRts(bool on);
   bool WriteByte(uint8_t b);

@@ -1,4 +1,4 @@
-#include "link/tcp_end_watch.h"
+#include "engine/tcp_end_watch.h"
 
 #include <fcntl.h>
 #include <netinet/in.h>

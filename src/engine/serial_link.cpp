@@ -1,4 +1,4 @@
-#include "link/serial_link.h"
+#include "engine/serial_link.h"
 
 #include <fcntl.h>
 #include <poll.h>
@@ -210,6 +210,10 @@ void SerialLink::Close() {
 
 void SerialLink::Purge() {
   if (port_.isOpen()) port_.clear(QSerialPort::AllDirections);
+}
+
+void SerialLink::PurgeInput() {
+  if (port_.isOpen()) port_.clear(QSerialPort::Input);
 }
 
 void SerialLink::SetRts(bool on) {
