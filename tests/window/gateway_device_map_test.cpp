@@ -237,6 +237,13 @@ TEST_P(DeviceReadbackTest, ButtonsAreDisabledWhileTheRecordsAreRead) {
   std::vector<QPushButton*> buttons = {
       form->BitBtn1,  form->BitBtn2,  form->BitBtn19, form->buttonReadModbus,
       form->BitBtn22, form->BitBtn21, form->BitBtn23, form->Butt_activateAll};
+  // Answers that take a while, so that the records are still being read when looked at (waits
+  // that finish early would otherwise be over between two looks).
+  sim::Fault slow;
+  slow.function = 4;
+  slow.count = 0;
+  slow.delay_ms = 100;
+  sim.InjectFault(slow);
   form->buttonReadModbusClick();
   ASSERT_TRUE(WaitFor([&] { return form->TimerReadDevices->Enabled(); }));
   for (QPushButton* b : buttons) EXPECT_FALSE(b->isEnabled()) << b->text().toStdString();
