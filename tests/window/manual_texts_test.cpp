@@ -106,7 +106,8 @@ TEST_F(ManualTextsTest, EveryControlTextOfTheManualIsShownByTheWindow) {
   const ManualQuotes quotes = ReadManualQuotes();
   ASSERT_GT(quotes.controls.size(), 150) << "the manual is read and its controls are marked";
   for (const QString& control : quotes.controls)
-    EXPECT_TRUE(texts.contains(control)) << "not in the window: \"" << control.toStdString() << "\"";
+    EXPECT_TRUE(texts.contains(control))
+        << "not in the window: \"" << control.toStdString() << "\"";
   for (const QString& other : quotes.others)
     EXPECT_FALSE(texts.contains(other))
         << "a control's text in plain quotes (mark it bold): \"" << other.toStdString() << "\"";
