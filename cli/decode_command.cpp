@@ -317,8 +317,15 @@ int RunCli(const std::vector<std::string>& args, std::istream& in, std::ostream&
   }
 
   std::vector<ByteString> telegrams;
-  for (const auto& [text, source] : inputs)
-    if (ParseLines(text, source, telegrams, err) == ReadResult::kUnusable) return kUnusableInput;
+  for (const auto& [text, source] : inputs) {
+    if (ParseLines(text, source, telegrams, err) == ReadResult::kUnusable) {
+      // An argument with a dot or a slash was most likely meant as a file.
+      for (const std::string& w : hex_words)
+        if (w.find_first_of("./") != std::string::npos)
+          err << "orvio-cli: \"" << Echo(w) << "\" is no file either\n";
+      return kUnusableInput;
+    }
+  }
   if (telegrams.empty()) {
     err << "orvio-cli: no telegram in " << (inputs.size() == 1 ? inputs[0].second : "the files")
         << "\n";

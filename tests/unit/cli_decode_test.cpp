@@ -145,7 +145,14 @@ TEST(CliDecode, FilesAsArgumentsAndTelegramsJoinedWithoutALineBreak) {
   EXPECT_EQ(Cli({"decode", unsplit}).status, kCheckFailed);
 
   // A missing file is still taken for hex digits, and files do not mix with hex arguments.
-  EXPECT_EQ(Cli({"decode", (folder / "missing.hex").string()}).status, kUnusableInput);
+  const std::string missing = (folder / "missing.hex").string();
+  const CliRun notFound = Cli({"decode", missing});
+  EXPECT_EQ(notFound.status, kUnusableInput);
+  EXPECT_EQ(notFound.err,
+            "orvio-cli: arguments line 1: not a telegram in hex digits (two per byte, blanks "
+            "allowed)\norvio-cli: \"" +
+                missing + "\" is no file either\n");
+  EXPECT_EQ(Cli({"decode", "68 1G"}).err.find("no file"), std::string::npos);
   EXPECT_EQ(Cli({"decode", first.string(), kWater}).status, kUnusableInput);
   std::filesystem::remove_all(folder);
 }
