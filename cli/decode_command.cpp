@@ -6,11 +6,13 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
+#include <filesystem>
 #include <iostream>
 #include <iterator>
 #include <nlohmann/json.hpp>
 #include <ostream>
 #include <sstream>
+#include <utility>
 
 #include "core/bytes.h"
 #include "core/mbus/full_decode.h"
@@ -20,17 +22,34 @@ namespace orvio::cli {
 
 namespace {
 
+constexpr char kVersion[] = ORVIO_VERSION;
+
 constexpr char kUsage[] =
-    "Usage: orvio-cli decode [--full] [--json] [HEX... | -f FILE | -]\n"
+    "Usage: orvio-cli decode [--full] [--json] [HEX... | FILE... | -f FILE | -]\n"
+    "       orvio-cli --version\n"
     "  Decodes M-Bus RSP_UD telegrams (68 L L 68 ... CS 16) given as hex digits, with or\n"
     "  without blanks. The HEX arguments are joined by blanks into one text; a FILE or standard\n"
-    "  input (\"-\", also when no source is given) holds one telegram per line.\n"
+    "  input (\"-\", also when no source is given) holds one telegram per line. An argument\n"
+    "  that names an existing file is read as a FILE.\n"
     "  --full  every header field and every record by the full EN 13757-3 rules: function,\n"
     "          storage, tariff, subunit, value, unit, quantity, raw bytes, offset and length\n"
     "  --json  one JSON object per telegram and line\n"
     "Exit status: 0 every telegram decoded, 1 a telegram failed the checks, 2 unusable input.\n";
 
 using Json = nlohmann::ordered_json;
+
+// The longest text an echo of the input keeps whole, and the prefix kept of a longer one.
+constexpr size_t kLongestEcho = 64;
+constexpr size_t kEchoPrefix = 32;
+// A trace line "Respond: " with the telegram in hex is kept whole up to the longest long frame.
+constexpr size_t kLongestTraceEcho = sizeof("Respond: ") - 1 + (255 + 6) * 3;
+
+// The input as a message repeats it: whole when short, else its first characters and its length
+// (a line of megabytes must not come back whole).
+std::string Echo(const std::string& text, size_t longest = kLongestEcho) {
+  if (text.size() <= longest) return text;
+  return text.substr(0, kEchoPrefix) + "... (" + std::to_string(text.size()) + " characters)";
+}
 
 // A text of the decoder (8-bit, taken as Latin-1) as a JSON string.
 Json Latin1(const std::string& text) { return Latin1ToUtf8(text); }
@@ -99,7 +118,8 @@ ReadResult ParseLines(const std::string& text, const std::string& source,
           << ": not a telegram in hex digits (two per byte, blanks allowed)\n";
       return ReadResult::kUnusable;
     }
-    telegrams.push_back(std::move(*bytes));
+    for (ByteString& telegram : SplitJoinedTelegrams(*bytes))
+      telegrams.push_back(std::move(telegram));
   }
   return ReadResult::kOk;
 }
@@ -110,7 +130,7 @@ std::string TelegramJson(const TelegramDecode& d) {
   Json j;
   j["ok"] = d.ok;
   Json trace = Json::array();
-  for (const std::string& line : d.trace) trace.push_back(Latin1(line));
+  for (const std::string& line : d.trace) trace.push_back(Latin1(Echo(line, kLongestTraceEcho)));
   j["trace"] = std::move(trace);
   const TelegramHeader empty;
   const TelegramHeader& h = d.decoded ? d.header : empty;
@@ -163,11 +183,12 @@ std::string AlignedRows(const std::vector<std::vector<std::string>>& table) {
 std::string TelegramText(const TelegramDecode& d) {
   std::string out;
   if (!d.decoded) {
-    for (const std::string& line : d.trace) out += Display(line) + "\n";
+    for (const std::string& line : d.trace) out += Display(Echo(line, kLongestTraceEcho)) + "\n";
     out += "Not decoded\n";
     return out;
   }
-  for (size_t i = 1; i < d.trace.size(); ++i) out += Display(d.trace[i]) + "\n";
+  for (size_t i = 1; i < d.trace.size(); ++i)
+    out += Display(Echo(d.trace[i], kLongestTraceEcho)) + "\n";
   const TelegramHeader& h = d.header;
   out += "ID " + h.id + "  Addr " + std::to_string(h.address) + "  Mfr " + Display(h.manufacturer) +
          "  Medium " + h.medium.name + "  Status " + h.status + "\n";
@@ -219,15 +240,19 @@ int RunCli(const std::vector<std::string>& args, std::istream& in, std::ostream&
     (args.empty() ? err : out) << kUsage;
     return args.empty() ? kUnusableInput : kAllDecoded;
   }
+  if (args[0] == "--version" || args[0] == "-V") {
+    out << "orvio-cli " << kVersion << "\n";
+    return kAllDecoded;
+  }
   if (args[0] != "decode") {
-    err << "orvio-cli: unknown command \"" << args[0] << "\"\n" << kUsage;
+    err << "orvio-cli: unknown command \"" << Echo(args[0]) << "\"\n" << kUsage;
     return kUnusableInput;
   }
 
   bool json = false;
   bool full = false;
   bool from_stdin = false;
-  std::string file;
+  std::vector<std::string> files;  // -f FILE and the arguments that name existing files
   std::vector<std::string> hex_words;
   for (size_t i = 1; i < args.size(); ++i) {
     const std::string& a = args[i];
@@ -243,50 +268,67 @@ int RunCli(const std::vector<std::string>& args, std::istream& in, std::ostream&
         err << "orvio-cli: -f needs a file name\n";
         return kUnusableInput;
       }
-      file = args[++i];
+      files.push_back(args[++i]);
     } else if (a == "-") {
       from_stdin = true;
     } else if (a.size() > 1 && a[0] == '-') {
-      err << "orvio-cli: unknown option \"" << a << "\"\n" << kUsage;
+      err << "orvio-cli: unknown option \"" << Echo(a) << "\"\n" << kUsage;
       return kUnusableInput;
+    } else if (std::error_code ec; std::filesystem::exists(a, ec)) {
+      files.push_back(a);
     } else {
       hex_words.push_back(a);
     }
   }
-  const int sources = (file.empty() ? 0 : 1) + (from_stdin ? 1 : 0) + (hex_words.empty() ? 0 : 1);
+  const int sources = (files.empty() ? 0 : 1) + (from_stdin ? 1 : 0) + (hex_words.empty() ? 0 : 1);
   if (sources > 1) {
     err << "orvio-cli: give the telegrams either as arguments, with -f or on standard input\n";
     return kUnusableInput;
   }
 
-  std::string text, source;
+  // The text of every source, with the name its messages give it.
+  std::vector<std::pair<std::string, std::string>> inputs;
   std::string reason;
-  if (!file.empty()) {
-    source = file;
+  for (const std::string& file : files) {
+    std::string text;
     if (!ReadFile(file, text, reason)) {
-      err << "orvio-cli: cannot read \"" << file << "\": " << reason << "\n";
+      err << "orvio-cli: cannot read \"" << Echo(file) << "\": " << reason << "\n";
       return kUnusableInput;
     }
-  } else if (!hex_words.empty()) {
+    inputs.emplace_back(std::move(text), Echo(file));
+  }
+  if (!hex_words.empty()) {
+    std::string text;
     for (const std::string& w : hex_words) text += w + " ";
-    source = "arguments";
-  } else if (&in == &std::cin) {
+    inputs.emplace_back(std::move(text), "arguments");
+  } else if (files.empty() && &in == &std::cin) {
     // The real standard input is read through its descriptor so that a read error (standard
     // input redirected from a folder, say) is reported with its reason.
-    source = "standard input";
+    std::string text;
     if (!ReadAll(STDIN_FILENO, text, reason)) {
       err << "orvio-cli: cannot read standard input: " << reason << "\n";
       return kUnusableInput;
     }
-  } else {
-    text.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-    source = "standard input";
+    inputs.emplace_back(std::move(text), "standard input");
+  } else if (files.empty()) {
+    inputs.emplace_back(
+        std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()),
+        "standard input");
   }
 
   std::vector<ByteString> telegrams;
-  if (ParseLines(text, source, telegrams, err) == ReadResult::kUnusable) return kUnusableInput;
+  for (const auto& [text, source] : inputs) {
+    if (ParseLines(text, source, telegrams, err) == ReadResult::kUnusable) {
+      // An argument with a dot or a slash was most likely meant as a file.
+      for (const std::string& w : hex_words)
+        if (w.find_first_of("./") != std::string::npos)
+          err << "orvio-cli: \"" << Echo(w) << "\" is no file either\n";
+      return kUnusableInput;
+    }
+  }
   if (telegrams.empty()) {
-    err << "orvio-cli: no telegram in " << source << "\n";
+    err << "orvio-cli: no telegram in " << (inputs.size() == 1 ? inputs[0].second : "the files")
+        << "\n";
     return kUnusableInput;
   }
 

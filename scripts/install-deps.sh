@@ -8,7 +8,7 @@ PKGS=(
   libgtest-dev libgmock-dev googletest libbenchmark-dev
   xvfb xauth imagemagick python3-pymodbus python3-serial python3-serial-asyncio mbpoll socat
   clang libclang-rt-14-dev clang-format
-  dpkg-dev lintian desktop-file-utils appstream xdotool
+  dpkg-dev lintian desktop-file-utils appstream xdotool poppler-utils
 )
 missing=()
 for p in "${PKGS[@]}"; do

@@ -30,6 +30,14 @@ CommandLine ReadCommandLine(const QCommandLineParser& parser) {
     cl.connect = true;
     cl.connectHost = colon < 0 ? target : target.left(colon);
     if (colon >= 0) cl.connectPort = target.mid(colon + 1);
+    bool number = false;
+    const uint port = cl.connectPort.toUInt(&number);
+    if (!cl.connectPort.isEmpty() && (!number || port < 1 || port > 65535)) {
+      const QString shown =
+          cl.connectPort.size() <= 32 ? cl.connectPort : cl.connectPort.left(32) + "...";
+      cl.error = QString("--connect %1: the port \"%2\" is not a number from 1 to 65535")
+                     .arg(cl.connectHost.left(64), shown);
+    }
   }
   // Of --port and --port-name, the one given last fills the box; --port anywhere opens it.
   const QStringList names = parser.optionNames();
@@ -44,6 +52,40 @@ bool AsksForInformationOnly(int argc, char** argv) {
     for (const char* flag : {"-h", "--help", "--help-all", "-v", "--version"})
       if (std::strcmp(argv[i], flag) == 0) return true;
   return false;
+}
+
+QStringList ProgramArguments(int argc, char** argv) {
+  // QGuiApplication's and QApplication's own options, with one dash or two; the first group
+  // takes a value.
+  static const QStringList kWithValue = {"platform",
+                                         "platformpluginpath",
+                                         "platformtheme",
+                                         "plugin",
+                                         "qwindowgeometry",
+                                         "qwindowicon",
+                                         "qwindowtitle",
+                                         "display",
+                                         "geometry",
+                                         "style",
+                                         "stylesheet",
+                                         "session",
+                                         "name",
+                                         "title",
+                                         "icon"};
+  static const QStringList kFlags = {"reverse", "widgetcount", "nograb", "dograb", "sync"};
+  QStringList arguments;
+  for (int i = 0; i < argc; ++i) {
+    const QString a = QString::fromLocal8Bit(argv[i]);
+    const QString name = a.startsWith("--") ? a.mid(2) : a.startsWith('-') ? a.mid(1) : QString();
+    const QString key = name.section('=', 0, 0);
+    if (i > 0 && kWithValue.contains(name)) {
+      ++i;  // and its value
+    } else if (i == 0 || !(kFlags.contains(name) || (key != name && kWithValue.contains(key)) ||
+                           key == "qmljsdebugger")) {
+      arguments << a;
+    }
+  }
+  return arguments;
 }
 
 }  // namespace orvio

@@ -13,6 +13,7 @@ struct CommandLine {
   QString connectPort;    // "" when the option gave no port
   QString portName;       // --port or --port-name: the text put into the port box
   bool openPort = false;  // --port: also open it at start
+  QString error;          // why the options are refused (a port outside 1..65535); "" if sound
 };
 
 // Declares --help, --version and the options on `parser`.
@@ -23,5 +24,10 @@ CommandLine ReadCommandLine(const QCommandLineParser& parser);
 
 // True when the arguments ask only for help or the version, which need no display.
 bool AsksForInformationOnly(int argc, char** argv);
+
+// The program's arguments as the parser reads them, before QApplication exists: without the
+// options that QApplication takes for itself (-platform NAME, -style NAME, -reverse, ...), so
+// that the command line is checked before anything needs a display.
+QStringList ProgramArguments(int argc, char** argv);
 
 }  // namespace orvio

@@ -5,6 +5,7 @@
 #include <QSocketNotifier>
 #include <QTimer>
 #include <csignal>
+#include <cstdio>
 
 #include "app/command_line.h"
 #include "app/tfabout.h"
@@ -16,6 +17,11 @@ int signalPipe[2] = {-1, -1};
 void OnSignal(int) {
   char c = 1;
   [[maybe_unused]] auto n = ::write(signalPipe[1], &c, 1);
+}
+
+int Refuse(const QString& message) {
+  std::fprintf(stderr, "orvio: %s\n", qPrintable(message));
+  return 1;
 }
 
 void NameApplication() {
@@ -34,12 +40,16 @@ int main(int argc, char** argv) {
     parser.process(core);
     return 0;
   }
-  QApplication app(argc, argv);
-  NameApplication();
+  // The options are read and checked before QApplication needs a display: an unknown option, a
+  // missing or wrong value ends here with a message and status 1, display or not.
   QCommandLineParser parser;
   orvio::DeclareOptions(parser);
-  parser.process(app);  // an unknown option or a missing value ends here with a message
+  if (!parser.parse(orvio::ProgramArguments(argc, argv))) return Refuse(parser.errorText());
   const orvio::CommandLine cl = orvio::ReadCommandLine(parser);
+  if (!cl.error.isEmpty()) return Refuse(cl.error);
+
+  QApplication app(argc, argv);
+  NameApplication();
 
   orvio::TForm1 form({}, cl.settingsPath);
   form.FAbout = new orvio::TFAbout(&form);

@@ -3,7 +3,9 @@
 #include <jpeglib.h>
 
 #include <QFile>
+#include <QFontMetrics>
 #include <QGuiApplication>
+#include <QPainter>
 #include <QScreen>
 #include <QVBoxLayout>
 #include <csetjmp>
@@ -15,6 +17,10 @@ static void InitOrvioResources() { Q_INIT_RESOURCE(orvio); }
 namespace orvio {
 
 namespace {
+// Columns of the logo: the first after the name "ORVIO", and one of clear background before it.
+constexpr int kBannerLeft = 110;
+constexpr int kClearColumn = 107;
+
 struct JpegError {
   jpeg_error_mgr mgr;
   std::jmp_buf jump;
@@ -72,10 +78,30 @@ TFAbout::TFAbout(QWidget* parent) : QDialog(parent) {
     if (!img.isNull()) {
       // Drawn transparent: the logo's white stands for the box's own background.
       QImage argb = img.convertToFormat(QImage::Format_ARGB32);
+      // The picture's own line beside the name is cut at its right edge: the background (a
+      // vertical gradient, as in the clear column after the name) is drawn over it, and the
+      // line is written anew by Banner.
+      const QImage clear = argb.copy(kClearColumn, 0, 1, argb.height());
+      QPainter painter(&argb);
+      for (int x = kBannerLeft; x < argb.width(); ++x) painter.drawImage(x, 0, clear);
+      painter.end();
       Image1->setPixmap(QPixmap::fromImage(argb));
     }
   }
   Image1->setFixedSize(305, 41);
+  Banner = new QLabel(kBannerText, Image1);
+  Banner->setObjectName("Banner");
+  Banner->setStyleSheet("color: #dfe8f2; background: transparent;");
+  Banner->setGeometry(kBannerLeft + 4, 0, Image1->width() - kBannerLeft - 8, Image1->height());
+  Banner->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
+  // The largest size up to the box's own that fits the whole line.
+  QFont font = Banner->font();
+  for (qreal size = font.pointSizeF() > 0 ? font.pointSizeF() : 9; size > 5; size -= 0.25) {
+    font.setPointSizeF(size);
+    if (QFontMetrics(font).horizontalAdvance(Banner->text()) <= Banner->contentsRect().width())
+      break;
+  }
+  Banner->setFont(font);
   Label1 = new QLabel("Orvio v1.0.1.81");
   Label3 = new QLabel("The software is intended to make setting of ZELK devices easier.");
   Label3->setWordWrap(true);

@@ -306,7 +306,9 @@ RecordViews::RecordViews(TForm1& form) : QObject(&form), form_(form) {
 }
 
 bool RecordViews::eventFilter(QObject* watched, QEvent* event) {
-  if (watched == form_.gridLoops && event->type() == QEvent::KeyPress) {
+  // The event's type first: while the window is being destroyed, gridLoops still gets events
+  // (not key presses), and the window's own members must not be read then.
+  if (event->type() == QEvent::KeyPress && watched == form_.gridLoops) {
     const int key = static_cast<QKeyEvent*>(event)->key();
     if (key == Qt::Key_Return || key == Qt::Key_Enter) {
       Open(form_.gridLoops->currentRow());

@@ -10,6 +10,7 @@
 
 #include "cli/decode_command.h"
 #include "core/bytes.h"
+#include "core/mbus/telegram.h"
 
 namespace orvio::cli {
 namespace {
@@ -115,6 +116,75 @@ TEST(CliDecode, FromFile) {
   std::filesystem::remove(path);
   EXPECT_EQ(r.status, kAllDecoded);
   EXPECT_EQ(std::count(r.out.begin(), r.out.end(), '\n'), 11);  // two blocks and a blank line
+}
+
+// Files named as arguments (a shell glob), written without a final newline and joined by cat: every
+// telegram is read once, each on its own.
+TEST(CliDecode, FilesAsArgumentsAndTelegramsJoinedWithoutALineBreak) {
+  const auto folder = std::filesystem::temp_directory_path() / "orvio_cli_file_arguments";
+  std::filesystem::create_directories(folder);
+  const auto first = folder / "a.hex", second = folder / "b.hex";
+  std::ofstream(first) << kWater;  // no final newline
+  std::ofstream(second) << kWater << "\n" << kWater;
+  const CliRun files = Cli({"decode", "--json", first.string(), second.string()});
+  EXPECT_EQ(files.status, kAllDecoded) << files.err;
+  EXPECT_EQ(std::count(files.out.begin(), files.out.end(), '\n'), 3);
+  EXPECT_EQ(files.out.find("\"ok\":false"), std::string::npos);
+  // -f and a named file together are one source of files.
+  EXPECT_EQ(Cli({"decode", "--json", "-f", first.string(), second.string()}).out, files.out);
+
+  // What `cat a.hex b.hex` gives: "... A9 1668 19 ...".
+  const CliRun joined =
+      Cli({"decode", "--json", "-"}, std::string(kWater) + kWater + "\n" + kWater);
+  EXPECT_EQ(joined.status, kAllDecoded);
+  EXPECT_EQ(joined.out, files.out);
+  // A frame that does not end in its stop byte where its length says is not cut there.
+  std::string unsplit = std::string(kWater) + kWater;
+  unsplit.replace(std::string(kWater).size() - 2, 2, "17");
+  EXPECT_EQ(SplitJoinedTelegrams(*ParseHexBytes(unsplit)).size(), 1u);
+  EXPECT_EQ(Cli({"decode", unsplit}).status, kCheckFailed);
+
+  // A missing file is still taken for hex digits, and files do not mix with hex arguments.
+  const std::string missing = (folder / "missing.hex").string();
+  const CliRun notFound = Cli({"decode", missing});
+  EXPECT_EQ(notFound.status, kUnusableInput);
+  EXPECT_EQ(notFound.err,
+            "orvio-cli: arguments line 1: not a telegram in hex digits (two per byte, blanks "
+            "allowed)\norvio-cli: \"" +
+                missing + "\" is no file either\n");
+  EXPECT_EQ(Cli({"decode", "68 1G"}).err.find("no file"), std::string::npos);
+  EXPECT_EQ(Cli({"decode", first.string(), kWater}).status, kUnusableInput);
+  std::filesystem::remove_all(folder);
+}
+
+TEST(CliDecode, Version) {
+  const CliRun r = Cli({"--version"});
+  EXPECT_EQ(r.status, kAllDecoded);
+  EXPECT_EQ(r.out, "orvio-cli " ORVIO_VERSION "\n");
+  EXPECT_EQ(r.err, "");
+}
+
+// Input repeated in a message is cut to its first 32 characters and its length: a line of
+// megabytes gives a message of a line.
+TEST(CliDecode, EchoedInputIsCutToAPrefix) {
+  const std::string line(10'000'000, 'A');
+  for (const bool json : {false, true}) {
+    std::vector<std::string> args = {"decode", "-"};
+    if (json) args.insert(args.begin() + 1, "--json");
+    const CliRun r = Cli(args, line + "\n");
+    EXPECT_EQ(r.status, kCheckFailed);
+    EXPECT_LT(r.out.size() + r.err.size(), 1000u) << (json ? "json" : "text");
+    EXPECT_NE(r.out.find("Respond: AA AA AA AA AA AA AA AA... (15000009 characters)"),
+              std::string::npos)
+        << r.out;
+  }
+  const CliRun option = Cli({"decode", "--" + line});
+  EXPECT_EQ(option.status, kUnusableInput);
+  EXPECT_NE(option.err.find("\"--" + std::string(30, 'A') + "... (10000002 characters)\""),
+            std::string::npos);
+  EXPECT_LT(option.err.size(), 2000u);
+  // The echo of a telegram of sound length stays whole.
+  EXPECT_NE(Cli({"decode", "--json", kWater}).out.find(kWater), std::string::npos);
 }
 
 TEST(CliDecode, NumbersUseAPointWhateverTheLocale) {

@@ -126,6 +126,57 @@ TEST(OrvioProgram, HelpAndVersionNeedNoDisplayUnknownOptionsAreRefused) {
   EXPECT_TRUE(unknown.err.contains("Unknown option 'conect'")) << qPrintable(unknown.err);
 }
 
+// The command line is checked before Qt looks for a display: without one (no DISPLAY, the
+// platform unset or xcb) a wrong option or port ends with a message and status 1, not with Qt's
+// abort, and no settings are written.
+TEST(OrvioProgram, WrongOptionsAndPortsAreRefusedBeforeADisplayIsNeeded) {
+  QTemporaryDir tmp;
+  const QString ini = tmp.path() + "/orvio.ini";
+  const struct {
+    QStringList args;
+    const char* message;
+  } rows[] = {
+      {{"--bogus"}, "Unknown option 'bogus'"},
+      {{"--connect", "nohost:99999"},
+       "orvio: --connect nohost: the port \"99999\" is not a number from 1 to 65535"},
+      {{"--connect=nohost:0"}, "the port \"0\" is not a number from 1 to 65535"},
+      {{"--connect", "gw:http"}, "the port \"http\" is not"},
+      {{"--connect", "gw:-1"}, "the port \"-1\" is not"},
+      {{"--settings"}, "Missing value after '--settings'"},
+  };
+  for (const char* platform : {"", "xcb"}) {
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.remove("DISPLAY");
+    env.remove("WAYLAND_DISPLAY");
+    env.remove("QT_QPA_PLATFORM");
+    if (*platform) env.insert("QT_QPA_PLATFORM", platform);
+    for (const auto& row : rows) {
+      const ProgramRun run = RunOrvio(QStringList{"--settings", ini} + row.args, env);
+      const std::string what = (row.args.join(' ') + " / " + platform).toStdString();
+      EXPECT_EQ(run.code, 1) << what << "\n" << qPrintable(run.err);
+      EXPECT_TRUE(run.err.contains(row.message)) << what << "\n" << qPrintable(run.err);
+      EXPECT_FALSE(QFile::exists(ini)) << what;
+    }
+  }
+}
+
+TEST(CommandLineParse, QtsOwnOptionsAreLeftToQApplication) {
+  const char* argv[] = {"orvio",     "-platform", "offscreen", "--style",     "fusion", "-reverse",
+                        "--connect", "gw:502",    "-style=x",  "--port-name", "ttyUSB0"};
+  QStringList arguments = ProgramArguments(11, const_cast<char**>(argv));
+  EXPECT_EQ(arguments, QStringList({"orvio", "--connect", "gw:502", "--port-name", "ttyUSB0"}));
+  QCommandLineParser parser;
+  DeclareOptions(parser);
+  ASSERT_TRUE(parser.parse(arguments)) << qPrintable(parser.errorText());
+  const CommandLine cl = ReadCommandLine(parser);
+  EXPECT_EQ(cl.error, "");
+  EXPECT_EQ(cl.connectPort, "502");
+  for (const char* port : {"1", "65535"}) {
+    ASSERT_TRUE(parser.parse({"orvio", "--connect", QString("gw:") + port}));
+    EXPECT_EQ(ReadCommandLine(parser).error, "") << port;
+  }
+}
+
 // A copy in a folder its user cannot write (as /usr/bin is for a user) keeps its settings under
 // $XDG_CONFIG_HOME and writes nothing beside itself. Root may write any folder, so as root the
 // program runs as the user nobody.

@@ -299,6 +299,25 @@ TEST_F(StartupTest, AboutIsOneBoxAndTheManualIsOpenedFromTheProgramFolder) {
   EXPECT_TRUE(boxes.empty());
 }
 
+// The line beside the logo's name shows whole: its text fits its label, the label lies on the
+// logo, and the picture's own line (cut at its right edge) is painted over.
+TEST_F(StartupTest, AboutBannerShowsItsWholeLine) {
+  MakeForm();
+  form->About1Click();
+  const QLabel* banner = form->FAbout->Banner;
+  EXPECT_EQ(banner->text(), "M-Bus / Modbus gateway service");
+  EXPECT_TRUE(banner->isVisible());
+  EXPECT_LE(banner->fontMetrics().horizontalAdvance(banner->text()),
+            banner->contentsRect().width());
+  EXPECT_GE(banner->font().pointSizeF(), 7.0) << "still legible";
+  EXPECT_TRUE(form->FAbout->Image1->rect().contains(banner->geometry()));
+  EXPECT_GE(banner->x(), 105) << "right of the name";
+  const QImage logo = form->FAbout->Image1->pixmap().toImage();
+  for (int y = 0; y < logo.height(); ++y)
+    for (int x = banner->x(); x < logo.width(); ++x)
+      ASSERT_EQ(logo.pixel(x, y), logo.pixel(banner->x(), y)) << x << "," << y;
+}
+
 // Title bars show the captions exactly: the platform appends the application's display name to
 // every window title once one is set, so the program must not set one.
 TEST_F(StartupTest, TitlesAreExactlyTheCaptions) {

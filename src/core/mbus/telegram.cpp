@@ -211,4 +211,27 @@ TelegramDecode DecodeTelegram(std::string_view t, char decimal_separator) {
   return out;
 }
 
+size_t LongFrameLength(std::string_view bytes) {
+  if (bytes.size() < 4) return 0;
+  const auto at = [&](size_t i) { return static_cast<uint8_t>(bytes[i]); };
+  if (at(0) != 0x68 || at(3) != 0x68 || at(1) != at(2)) return 0;
+  const size_t length = static_cast<size_t>(at(1)) + 6;
+  return length <= bytes.size() ? length : 0;
+}
+
+std::vector<ByteString> SplitJoinedTelegrams(const ByteString& bytes) {
+  std::vector<ByteString> out;
+  std::string_view rest = bytes;
+  for (;;) {
+    const size_t length = LongFrameLength(rest);
+    if (length == 0 || length >= rest.size() || static_cast<uint8_t>(rest[length - 1]) != 0x16 ||
+        static_cast<uint8_t>(rest[length]) != 0x68)
+      break;
+    out.emplace_back(rest.substr(0, length));
+    rest.remove_prefix(length);
+  }
+  out.emplace_back(rest);
+  return out;
+}
+
 }  // namespace orvio

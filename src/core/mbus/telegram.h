@@ -8,6 +8,7 @@
 #include <string_view>
 #include <vector>
 
+#include "core/bytes.h"
 #include "core/mbus/records.h"
 
 namespace orvio {
@@ -68,5 +69,14 @@ struct TelegramDecode {
 inline constexpr size_t kMinHeaderTelegram = 17 + 2;
 
 TelegramDecode DecodeTelegram(std::string_view telegram, char decimal_separator = '.');
+
+// The length of the long frame (68 L L 68 ... CS 16) at the start of `bytes`, L + 6, when its
+// start says so and all of its bytes are there; 0 otherwise. Nothing else of the frame is checked.
+size_t LongFrameLength(std::string_view bytes);
+
+// Telegrams written one after the other without a line break between them (files without a final
+// newline joined by cat): `bytes` cut after every long frame that ends in its stop byte and is
+// followed by the start of another (68). Bytes that do not split so stay one telegram.
+std::vector<ByteString> SplitJoinedTelegrams(const ByteString& bytes);
 
 }  // namespace orvio

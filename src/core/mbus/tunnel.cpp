@@ -1,5 +1,7 @@
 #include "core/mbus/tunnel.h"
 
+#include "core/mbus/telegram.h"
+
 namespace orvio {
 
 TunnelledTelegram ExtractTunnelledTelegram(std::string_view answer, size_t payload_count) {
@@ -18,12 +20,11 @@ TunnelledTelegram ExtractTunnelledTelegram(std::string_view answer, size_t paylo
   const std::string_view payload = answer.substr(kPayloadStart, available);
   if (payload.empty()) return out;
 
-  const auto at = [&](size_t i) { return static_cast<uint8_t>(payload[i]); };
-  if (payload.size() >= 4 && at(0) == 0x68 && at(3) == 0x68 && at(1) == at(2) &&
-      static_cast<size_t>(at(1)) + 6 <= payload.size()) {
-    out.telegram.assign(payload.substr(0, static_cast<size_t>(at(1)) + 6));
+  if (const size_t frame = LongFrameLength(payload)) {
+    out.telegram.assign(payload.substr(0, frame));
     return out;
   }
+  const auto at = [&](size_t i) { return static_cast<uint8_t>(payload[i]); };
 
   size_t take = payload_count - 1 < payload.size() ? payload_count - 1 : payload.size();
   if (take < payload.size() && (take == 0 || at(take - 1) != 0x16)) ++take;

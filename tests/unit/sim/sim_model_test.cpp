@@ -440,6 +440,22 @@ INSTANTIATE_TEST_SUITE_P(
         BadScenarioRow{"activated_twice", R"({"activated": [1, 1]})", "twice"}),
     [](const auto& info) { return std::string(info.param.name); });
 
+// The example scenario the package ships loads and holds what its comments say: three meters on
+// the line (two encoded from records, one replayed telegram), two of them activated.
+TEST(Scenario, ShippedExampleLoads) {
+  GatewaySim sim;
+  ASSERT_EQ(sim.LoadScenarioFile(std::string(ORVIO_SIM_SCENARIOS) + "/example.json"), "");
+  const std::vector<Meter> meters = sim.Meters();
+  ASSERT_EQ(meters.size(), 3u);
+  EXPECT_EQ(meters[0].id, "20260001");
+  EXPECT_EQ(meters[1].id, "20260002");
+  EXPECT_EQ(meters[2].id, "12345678") << "taken from the telegram";
+  EXPECT_FALSE(meters[2].raw_telegram.empty());
+  EXPECT_EQ(sim.InputRegister(32768), 0x0302) << "3 meters, 2 activated";
+  EXPECT_EQ(sim.HoldingRegister(55400), 0xC0A8);
+  EXPECT_EQ(sim.HoldingRegister(55401), 0x0A32) << "192.168.10.50";
+}
+
 TEST(Scenario, RawTelegramFileRelativeToTheScenario) {
   const std::string dir = ::testing::TempDir();
   const std::string path = dir + "/sim_raw_scenario.json";
