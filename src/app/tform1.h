@@ -181,6 +181,9 @@ class TForm1 : public QMainWindow {
   const QString& AppDir() const { return appDir_; }
   const QString& SettingsPath() const { return settingsPath_; }
   const QString& SettingsDir() const { return settingsDirValue_; }
+  // The folder the CSV dialogs start in: the "Dir" setting when this user may write to it, else
+  // the documents, home or temporary folder (src/app/locations.cpp).
+  QString DialogDir() const;
   const QString& LogDir() const { return logDir_; }
   const QStringList& ManualCandidates() const { return manualCandidates_; }
   // Runs start-up (restore settings, headers, automatic open). Called by main and by tests.

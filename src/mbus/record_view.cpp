@@ -281,11 +281,11 @@ void RecordView::SaveAs(const char* caption, const QString& proposedName, const 
   if (!has_telegram_) return;
   QString path;
   if (form_.seam.saveFile) {
-    path = form_.seam.saveFile(this, caption, form_.SettingsDir(), proposedName, filter, extension);
+    path = form_.seam.saveFile(this, caption, form_.DialogDir(), proposedName, filter, extension);
   } else {
     QFileDialog dialog(this, caption);
     dialog.setAcceptMode(QFileDialog::AcceptSave);
-    dialog.setDirectory(form_.SettingsDir());
+    dialog.setDirectory(form_.DialogDir());
     dialog.selectFile(proposedName);
     dialog.setNameFilter(DialogFilter(filter));
     dialog.setDefaultSuffix(extension);
