@@ -60,6 +60,12 @@ struct UiSeam {
                                             const QString& text, QMessageBox::Icon icon,
                                             QMessageBox::StandardButtons buttons)>
       messageBox;
+  // The same with the box's informative text (empty when it has none). When it is not set, every
+  // box goes to messageBox, without its informative text.
+  std::function<QMessageBox::StandardButton(
+      QWidget* owner, const QString& caption, const QString& text, const QString& informative,
+      QMessageBox::Icon icon, QMessageBox::StandardButtons buttons)>
+      messageBoxInformative;
   // Save and open file dialogs; return the chosen path or "" when cancelled.
   std::function<QString(QWidget* owner, const QString& caption, const QString& dir,
                         const QString& proposedName, const QString& filter,
@@ -173,9 +179,11 @@ class TForm1 : public QMainWindow {
   QStringList MemoLines() { return Memo_current->Lines(); }
   void MemoClear() { Memo_current->Clear(); }
   void FlushMemo() { Memo_current->Flush(); }
+  // `informative`, when given, is shown below the text (the reason of a failure).
   QMessageBox::StandardButton Box(QWidget* owner, const QString& caption, const QString& text,
                                   QMessageBox::Icon icon = QMessageBox::Warning,
-                                  QMessageBox::StandardButtons buttons = QMessageBox::Ok);
+                                  QMessageBox::StandardButtons buttons = QMessageBox::Ok,
+                                  const QString& informative = QString());
   QString Panel(int i) const;
   void SetPanel(int i, const QString& text);
   const QString& AppDir() const { return appDir_; }

@@ -683,6 +683,68 @@ TEST_F(SerialLockTest, ALockFileOfARunningProcessMeansInUseAStaleOneDoesNot) {
   EXPECT_FALSE(QFile::exists(lock));
 }
 
+// A port that cannot be had keeps its box as it was and gets the system's reason beside it: as
+// the box's informative text and as a trace line.
+class SerialRefusalTest : public SerialLockTest {
+ protected:
+  // The reason shown for `device` (the box and the trace agree).
+  QString Refusal(const QString& device) {
+    EXPECT_FALSE(TryOpen(device));
+    if (boxes.size() != 1) return {};
+    EXPECT_TRUE(MemoHas(boxes[0].informative));
+    return boxes[0].informative;
+  }
+};
+
+TEST_F(SerialRefusalTest, AMissingDeviceSaysSo) {
+  MakeLockingForm();
+  const QString missing = dir.path() + "/ttyUSB0";
+  EXPECT_EQ(Refusal(missing),
+            missing + ": no such device. Is the adapter plugged in and the name right?");
+}
+
+TEST_F(SerialRefusalTest, APortWithoutPermissionNamesTheDialoutGroup) {
+  // Root opens a file of mode 000 all the same; the case only exists for other users.
+  if (::geteuid() == 0) GTEST_SKIP() << "root is not refused by file permissions";
+  MakeLockingForm();
+  const QString port = dir.path() + "/ttyS0";
+  QFile f(port);
+  ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+  f.close();
+  ASSERT_TRUE(f.setPermissions(QFileDevice::Permissions()));
+  EXPECT_EQ(Refusal(port), port +
+                               ": permission denied. Serial ports need membership in the "
+                               "group dialout (sudo adduser $USER dialout, then log in again).");
+}
+
+TEST_F(SerialRefusalTest, ALockFileNamesItsHoldersPid) {
+  Pty pty;
+  MakeLockingForm();
+  QProcess holder;
+  holder.start("sleep", {"60"});
+  ASSERT_TRUE(holder.waitForStarted());
+  const long pid = static_cast<long>(holder.processId());
+  const QString lock = LockFile(pty.path);
+  WriteLock(lock, PortLockText(pid));
+  EXPECT_EQ(Refusal(pty.path), QString("%1 is held by another program (PID %2, lock file %3).")
+                                   .arg(pty.path)
+                                   .arg(pid)
+                                   .arg(lock));
+  holder.kill();
+  holder.waitForFinished();
+}
+
+TEST_F(SerialRefusalTest, AFlockOfAnotherProgramIsNamedToo) {
+  Pty pty;
+  MakeLockingForm();
+  const int other = ::open(QFile::encodeName(pty.path).constData(), O_RDWR | O_NOCTTY | O_NONBLOCK);
+  ASSERT_GE(other, 0);
+  ASSERT_EQ(::flock(other, LOCK_EX | LOCK_NB), 0);
+  EXPECT_EQ(Refusal(pty.path),
+            pty.path + " is held by another program (it has locked the device).");
+  ::close(other);
+}
+
 using TcpTest = WindowTest;
 
 TEST_F(TcpTest, ConnectDisconnectAndTheirLines) {

@@ -22,7 +22,8 @@ namespace orvio::test {
 struct ShownBox {
   QString caption;
   QString text;
-  bool owned;  // shown with the main window as owner
+  bool owned;           // shown with the main window as owner
+  QString informative;  // the text below the message ("" when none)
 };
 
 // Processes events until `cond` holds or `ms` pass; returns whether it holds.
@@ -80,7 +81,13 @@ class WindowTest : public ::testing::Test {
     form->FAbout = new TFAbout(form.get());
     form->seam.messageBox = [this](QWidget* owner, const QString& caption, const QString& text,
                                    QMessageBox::Icon, QMessageBox::StandardButtons) {
-      boxes.push_back({caption, text, owner != nullptr});
+      boxes.push_back({caption, text, owner != nullptr, QString()});
+      return answer;
+    };
+    form->seam.messageBoxInformative = [this](QWidget* owner, const QString& caption,
+                                              const QString& text, const QString& informative,
+                                              QMessageBox::Icon, QMessageBox::StandardButtons) {
+      boxes.push_back({caption, text, owner != nullptr, informative});
       return answer;
     };
     form->seam.saveFile = [this](QWidget*, const QString&, const QString&, const QString& name,
