@@ -50,6 +50,7 @@ namespace orvio {
 
 class RecordViews;
 class TFAbout;
+class ManualWindow;
 struct GatewayRequest;
 
 // The one seam through which the window asks the user: tests replace these to answer boxes and
@@ -74,8 +75,8 @@ struct UiSeam {
   std::function<QString(QWidget* owner, const QString& caption, const QString& dir,
                         const QString& filter)>
       openFile;
-  // Opens a document with the desktop's viewer.
-  std::function<void(const QString& path)> openDocument;
+  // Opens a document with the desktop's viewer; returns whether the desktop took it.
+  std::function<bool(const QString& path)> openDocument;
   // The computer's local clock (tests inject a known time).
   std::function<std::tm()> localNow;
 };
@@ -564,6 +565,8 @@ class TForm1 : public QMainWindow {
   DTimer* Timer_changePrimaryAll;
 
   TFAbout* FAbout = nullptr;
+  // The manual in Orvio's own window, made when the desktop cannot open the PDF.
+  QPointer<ManualWindow> ManualView;
   // The meters' record views and the last telegram of every gridLoops row (src/mbus/record_view).
   RecordViews* MeterRecordViews = nullptr;
 

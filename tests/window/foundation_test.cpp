@@ -22,6 +22,7 @@
 #include <QTime>
 #include <QtTest/QTest>
 
+#include "app/manual_window.h"
 #include "core/link/port_lock.h"
 #include "harness.h"
 
@@ -743,6 +744,36 @@ TEST_F(SerialRefusalTest, AFlockOfAnotherProgramIsNamedToo) {
   EXPECT_EQ(Refusal(pty.path),
             pty.path + " is held by another program (it has locked the device).");
   ::close(other);
+}
+
+// A desktop that cannot open the PDF (no viewer): the manual's text in Orvio's own window, or,
+// without the text either, a box with the reason and the manual's path.
+TEST_F(WindowTest, UserManualWithoutAViewerShowsTheTextInAWindowOfItsOwn) {
+  MakeForm();
+  documentOpens = false;
+  {
+    QFile md(dir.path() + "/UsrMan.md");
+    ASSERT_TRUE(md.open(QIODevice::WriteOnly));
+    md.write("# Orvio user manual\n\nConnect the gateway first.\n\n![Settings](gone.png)\n");
+  }
+  form->Usermanual1Click();
+  ASSERT_EQ(openedDocuments.size(), 1u);
+  EXPECT_TRUE(boxes.empty());
+  ASSERT_TRUE(form->ManualView);
+  EXPECT_TRUE(form->ManualView->isVisible());
+  const QString shown = form->ManualView->Text->toPlainText();
+  EXPECT_TRUE(shown.contains("Connect the gateway first.")) << shown.toStdString();
+  EXPECT_TRUE(shown.contains("(Settings)")) << "a missing picture shows its caption";
+  EXPECT_TRUE(MemoHasPrefix("The desktop could not open it: "));
+  form->ManualView->close();
+
+  ASSERT_TRUE(QFile::remove(dir.path() + "/UsrMan.md"));
+  form->Usermanual1Click();
+  ASSERT_EQ(boxes.size(), 1u);
+  EXPECT_EQ(boxes[0].text, "The user manual cannot be shown.");
+  EXPECT_EQ(boxes[0].informative, "The desktop could not open it.\n" + openedDocuments.back());
+  EXPECT_TRUE(openedDocuments.back().endsWith("/UsrMan.pdf"));
+  EXPECT_FALSE(form->ManualView->isVisible());
 }
 
 using TcpTest = WindowTest;

@@ -65,6 +65,7 @@ class WindowTest : public ::testing::Test {
   QString openAnswer;
   QString proposedName;  // name the last save dialog proposed
   std::vector<QString> openedDocuments;
+  bool documentOpens = true;  // what the desktop answers to openDocument
 
   QString IniPath() const { return dir.path() + "/orvio.ini"; }
 
@@ -98,7 +99,10 @@ class WindowTest : public ::testing::Test {
     form->seam.openFile = [this](QWidget*, const QString&, const QString&, const QString&) {
       return openAnswer;
     };
-    form->seam.openDocument = [this](const QString& path) { openedDocuments.push_back(path); };
+    form->seam.openDocument = [this](const QString& path) {
+      openedDocuments.push_back(path);
+      return documentOpens;
+    };
     if (runFormCreate) form->FormCreate();
   }
 
