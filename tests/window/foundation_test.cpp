@@ -944,6 +944,44 @@ bool LastMemoLineInView(QPlainTextEdit& memo) {
   return line.top() >= 0 && line.bottom() <= memo.viewport()->height();
 }
 
+// A long session: the memo widget holds only the latest lines (memory stays bounded), yet "Save
+// log" writes every line since the last "Clear log", in order, and the view keeps to the end.
+TEST_F(MemoTest, SaveLogWritesEveryLineSinceTheClearBeyondTheLinesShown) {
+  MakeForm();
+  form->show();
+  form->Memo_current->SetVisibleLines(50);
+  form->MemoAdd(QStringLiteral("before the clear"));
+  form->FlushMemo();
+  form->BitBtn5Click();  // Clear log
+  QStringList all;
+  for (int batch = 0; batch < 6; ++batch) {
+    for (int i = 0; i < 50; ++i) {
+      all << QString("line %1 %2").arg(batch).arg(i);
+      form->MemoAdd(all.back());
+    }
+    Pump(30);
+  }
+  QScrollBar* bar = form->Memo_current->verticalScrollBar();
+  EXPECT_EQ(bar->value(), bar->maximum());
+  EXPECT_TRUE(LastMemoLineInView(*form->Memo_current));
+  EXPECT_EQ(form->MemoLines(), all.mid(all.size() - 50));  // the recent lines
+  form->BitBtn6Click();                                    // Save log
+  const QString log = dir.filePath("files/log.txt");
+  const auto ReadWhole = [](const QString& path) {
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? QString::fromLocal8Bit(f.readAll()) : QString();
+  };
+  EXPECT_EQ(ReadWhole(log), all.join('\n') + '\n');
+  // A later save has the lines since then too; a clear starts the log over.
+  form->MemoAdd(QStringLiteral("one more"));
+  form->BitBtn6Click();
+  EXPECT_EQ(ReadWhole(log), all.join('\n') + "\none more\n");
+  form->BitBtn5Click();
+  form->MemoAdd(QStringLiteral("after the clear"));
+  form->BitBtn6Click();
+  EXPECT_EQ(ReadWhole(log), "after the clear\n");
+}
+
 TEST_F(MemoTest, TheViewKeepsFollowingAfterALineWiderThanTheView) {
   MakeForm();
   form->show();
