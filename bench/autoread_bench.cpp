@@ -16,8 +16,8 @@
 #include <string>
 
 #include "app/tform1.h"
-#include "shown_window.h"
 #include "core/bytes.h"
+#include "shown_window.h"
 
 namespace {
 
@@ -42,7 +42,7 @@ int main(int argc, char** argv) {
   QTemporaryDir dir;
   orvio::TForm1 form(dir.path(), dir.path() + "/orvio.ini");
   orvio::bench::ShowForBenchmark(app, form);
-  form.CheckBox1->setChecked(true);  // "Automatic read": each answer replaces the grid's rows
+  form.CheckBox1->setChecked(true);    // "Automatic read": each answer replaces the grid's rows
   form.Timer_auto->SetEnabled(false);  // the loop below is the timer
 
   // Two input registers from 100 of slave 1, as the simulator answers them.
@@ -64,8 +64,7 @@ int main(int argc, char** argv) {
   t.start();
   for (long n = warmup; n < reads; ++n) {
     read(n);
-    if ((n + 1) % (6 * 3600) == 0)
-      std::printf("hour=%ld rss_mb=%.1f\n", (n + 1) / 3600, RssMb());
+    if ((n + 1) % (6 * 3600) == 0) std::printf("hour=%ld rss_mb=%.1f\n", (n + 1) / 3600, RssMb());
   }
   const double end = RssMb();
   const double seconds = t.nsecsElapsed() / 1e9;
