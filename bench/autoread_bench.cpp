@@ -2,7 +2,9 @@
 // Timer_modbus do for one read per second, faster than real time, on a shown main window, and
 // prints the resident memory at the start and its growth over the simulated hours. Not a test.
 //
-//   bench_autoread [--hours H]     (default 24; QT_QPA_PLATFORM=offscreen or Xvfb)
+//   bench_autoread [--hours H] [--visible-lines N]
+//     H default 24; N the lines the memo widget holds (default the program's; 0: every line, as
+//     the memo did before it spooled). QT_QPA_PLATFORM=offscreen or Xvfb.
 //
 // Target: the growth over 24 hours stays under 30 MB, and "Save log" still writes every line.
 #include <unistd.h>
@@ -35,13 +37,17 @@ double RssMb() {
 int main(int argc, char** argv) {
   QApplication app(argc, argv);
   double hours = 24;
-  for (int i = 1; i + 1 < argc; i += 2)
+  int visible = -1;
+  for (int i = 1; i + 1 < argc; i += 2) {
     if (!std::strcmp(argv[i], "--hours")) hours = std::atof(argv[i + 1]);
+    if (!std::strcmp(argv[i], "--visible-lines")) visible = std::atoi(argv[i + 1]);
+  }
   const long reads = static_cast<long>(hours * 3600);
 
   QTemporaryDir dir;
   orvio::TForm1 form(dir.path(), dir.path() + "/orvio.ini");
   orvio::bench::ShowForBenchmark(app, form);
+  if (visible >= 0) form.Memo_current->SetVisibleLines(visible);
   form.CheckBox1->setChecked(true);    // "Automatic read": each answer replaces the grid's rows
   form.Timer_auto->SetEnabled(false);  // the loop below is the timer
 

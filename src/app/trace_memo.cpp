@@ -31,7 +31,7 @@ TraceMemo::TraceMemo(QWidget* parent) : QPlainTextEdit(parent) {
 }
 
 void TraceMemo::SetVisibleLines(int lines) {
-  visibleLines_ = std::max(1, lines);
+  visibleLines_ = std::max(0, lines);
   setMaximumBlockCount(visibleLines_);
 }
 

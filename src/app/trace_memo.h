@@ -33,7 +33,8 @@ class TraceMemo : public QPlainTextEdit {
   // Writes every line since the last Clear to `path`, one per line in the local 8-bit encoding,
   // replacing the file only once all is written; false when the file cannot be written.
   bool Save(const QString& path);
-  // How many of the latest lines the widget holds (tests and benchmarks make it small).
+  // How many of the latest lines the widget holds (tests make it small; 0: all of them, which
+  // benchmarks use to compare).
   void SetVisibleLines(int lines);
 
   static constexpr int kFlushMs = 20;          // the longest a trace line waits for the widget
