@@ -13,12 +13,12 @@
 #include <QFile>
 #include <QPlainTextEdit>
 #include <QTemporaryDir>
-#include <QWindow>
 #include <cstdio>
 #include <cstring>
 #include <string>
 
 #include "app/tform1.h"
+#include "shown_window.h"
 
 namespace {
 
@@ -52,18 +52,7 @@ int main(int argc, char** argv) {
 
   QTemporaryDir dir;
   orvio::TForm1 form(dir.path(), dir.path() + "/orvio.ini");
-  form.seam.messageBox = [](QWidget*, const QString&, const QString& text, QMessageBox::Icon,
-                            QMessageBox::StandardButtons) {
-    std::fprintf(stderr, "box: %s\n", qPrintable(text));
-    return QMessageBox::Ok;
-  };
-  form.FormCreate();
-  form.resize(1024, 768);
-  form.show();
-  QElapsedTimer wait;
-  wait.start();
-  while ((!form.windowHandle() || !form.windowHandle()->isExposed()) && wait.elapsed() < 10000)
-    app.processEvents(QEventLoop::AllEvents, 10);
+  orvio::bench::ShowForBenchmark(app, form);
 
   QStringList text;
   text.reserve(lines);

@@ -218,12 +218,17 @@ std::string FullText(const FullDecode& d) {
     out += "  ID " + h.id + "  Mfr " + Display(h.manufacturer) + "  Version " +
            std::to_string(h.version) + "  Medium " + HexByte(h.medium_code) + " " + h.medium;
   }
+  if (h.fixed_structure) {
+    out += "  ID " + h.id + "  Medium " + HexByte(h.medium_code) + " " + h.medium +
+           "  Medium/unit " + SignatureHex(h.medium_unit);
+  }
   out += "\n";
   if (h.length > 1) {
     const std::string bits = StatusBitsText(h);
     out += "Access number " + std::to_string(h.access_number) + "  Status " + HexByte(h.status) +
-           (bits.empty() ? "" : " (" + bits + ")") + "  Signature " + SignatureHex(h.signature) +
-           "\n";
+           (bits.empty() ? "" : " (" + bits + ")");
+    if (!h.fixed_structure) out += "  Signature " + SignatureHex(h.signature);
+    out += "\n";
   }
   std::vector<std::vector<std::string>> table = {FullRecordColumns()};
   for (const FullRecord& r : d.records) {

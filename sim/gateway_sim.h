@@ -26,8 +26,8 @@ struct DataRecord {
   // go between DIF and VIF and after the VIF.
   static DataRecord Number(uint8_t dif, uint8_t vif, int64_t value, const std::string& dife = {},
                            const std::string& vife = {});
-  // The integer value of the data field (binary little-endian signed, or BCD); 0 when the
-  // field holds neither.
+  // The integer value of the data field (binary little-endian signed, or BCD; a 32-bit real's
+  // integer part, saturated at int64's ends, NaN 0); 0 when the field holds none of them.
   int64_t IntegerValue() const;
   uint8_t Dif() const;
   // The first VIF byte (after the DIFEs); 0 when the header has none.

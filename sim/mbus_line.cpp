@@ -4,6 +4,7 @@
 #include <cctype>
 #include <cmath>
 #include <cstring>
+#include <limits>
 
 namespace orvio::sim {
 namespace {
@@ -20,6 +21,16 @@ constexpr int kFieldLength[16] = {0, 1, 2, 3, 4, 4, 6, 8, 0, 1, 2, 3, 4, -1, 6, 
 bool IsBcdField(uint8_t dif) {
   const int code = dif & 0x0F;
   return code >= 0x9 && code <= 0xE && code != 0xD;
+}
+
+// A real's integer part; beyond int64's range the nearest end of it, NaN 0. (Casting a float
+// outside the range is undefined.) 2^63 is exact as a float; every float below it fits.
+int64_t SaturatingInt64(float f) {
+  constexpr float kTwo63 = 9223372036854775808.0f;
+  if (std::isnan(f)) return 0;
+  if (f >= kTwo63) return std::numeric_limits<int64_t>::max();
+  if (f < -kTwo63) return std::numeric_limits<int64_t>::min();
+  return static_cast<int64_t>(f);
 }
 
 constexpr char kDigits[] = "0123456789ABCDEF";
@@ -125,7 +136,7 @@ int64_t DataRecord::IntegerValue() const {
       bits |= static_cast<uint32_t>(static_cast<uint8_t>(data[static_cast<size_t>(i)])) << (8 * i);
     float f;
     std::memcpy(&f, &bits, 4);
-    return std::isfinite(f) ? static_cast<int64_t>(f) : 0;
+    return SaturatingInt64(f);
   }
   const int length = kFieldLength[code];
   if (length <= 0 || data.size() < static_cast<size_t>(length)) return 0;

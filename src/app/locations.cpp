@@ -7,7 +7,20 @@
 #include <QFileInfo>
 #include <QStandardPaths>
 
+#include "app/tform1.h"
+
 namespace orvio {
+
+namespace {
+// An existing folder the running user may write to, as the kernel sees it.
+bool WritableFolder(const std::string& path) {
+  return QFileInfo(QString::fromStdString(path)).isDir() && ::access(path.c_str(), W_OK) == 0;
+}
+
+std::string DocumentsFolder() {
+  return QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation).toStdString();
+}
+}  // namespace
 
 FileLocations LocateFiles(const QString& appDir) {
   LocationInputs in;
@@ -18,9 +31,17 @@ FileLocations LocateFiles(const QString& appDir) {
   in.home = QDir::homePath().toStdString();
   in.xdgConfigHome = qEnvironmentVariable("XDG_CONFIG_HOME").toStdString();
   in.xdgDataHome = qEnvironmentVariable("XDG_DATA_HOME").toStdString();
-  in.documentsFolder =
-      QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation).toStdString();
+  in.documentsFolder = DocumentsFolder();
+  in.documentsFolderWritable = WritableFolder(in.documentsFolder);
   return DecideFileLocations(in);
 }
+
+QString UsableDialogFolder(const QString& wanted) {
+  const std::vector<std::string> fallbacks = {DocumentsFolder(), QDir::homePath().toStdString(),
+                                              QDir::tempPath().toStdString()};
+  return QString::fromStdString(DialogFolder(wanted.toStdString(), fallbacks, WritableFolder));
+}
+
+QString TForm1::DialogDir() const { return UsableDialogFolder(settingsDirValue_); }
 
 }  // namespace orvio

@@ -11,4 +11,8 @@ namespace orvio {
 // `appDir` is the executable's folder (tests pass a scratch folder of their own).
 FileLocations LocateFiles(const QString& appDir);
 
+// Where a file dialog starts: `wanted` when it is a folder this user may write to, else the
+// documents folder, the home folder or the temporary folder, the first that is.
+QString UsableDialogFolder(const QString& wanted);
+
 }  // namespace orvio

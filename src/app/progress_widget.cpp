@@ -105,7 +105,13 @@ void ProgressWidget::Refresh() {
         progress::ProgressLine(r.state, static_cast<double>(r.clock.elapsed())));
   }
   label_->setText(lines.join(QStringLiteral("   |   ")));
-  label_->setToolTip(lines.join('\n'));
+  // The tooltip also says what each time left assumes.
+  QStringList tips = lines;
+  for (Job job : order_) {
+    const std::string& assumes = jobs_.at(job).state.last.assumes;
+    if (!assumes.empty()) tips << QString::fromStdString(assumes);
+  }
+  label_->setToolTip(tips.join('\n'));
   const int percent = order_.empty() ? -1 : progress::Percent(jobs_.at(order_.back()).state);
   bar_->setVisible(percent >= 0);
   if (percent >= 0) bar_->setValue(percent);

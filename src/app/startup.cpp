@@ -4,11 +4,15 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QProcess>
+#include <QRegularExpression>
+#include <QStandardPaths>
 #include <QUrl>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
 
+#include "app/manual_window.h"
 #include "app/tfabout.h"
 #include "app/tform1.h"
 #include "core/settings/settings.h"
@@ -122,6 +126,38 @@ void TForm1::About1Click() {
   FAbout->raise();
 }
 
+namespace {
+
+constexpr char kManualNotShown[] = "The user manual cannot be shown.";
+constexpr char kManualMissing[] = "The manual is not installed";
+constexpr char kNoOpener[] = "No program to open documents (xdg-open) is installed";
+constexpr char kNoPdfViewer[] = "No PDF viewer is installed";
+constexpr char kDesktopRefused[] = "The desktop could not open it";
+
+// Opens `path` with the desktop's viewer when there is one; `why` says why not otherwise.
+// (QDesktopServices reports success once xdg-open has started, even when xdg-open then finds no
+// viewer and says so on standard error only.)
+bool OpenWithDesktop(const QString& path, QString* why) {
+  if (QStandardPaths::findExecutable("xdg-open").isEmpty()) {
+    *why = kNoOpener;
+    return false;
+  }
+  if (!QStandardPaths::findExecutable("xdg-mime").isEmpty()) {
+    QProcess query;
+    query.start("xdg-mime", {"query", "default", "application/pdf"});
+    if (query.waitForFinished(3000) && query.exitCode() == 0 &&
+        query.readAllStandardOutput().trimmed().isEmpty()) {
+      *why = kNoPdfViewer;
+      return false;
+    }
+  }
+  if (QDesktopServices::openUrl(QUrl::fromLocalFile(path))) return true;
+  *why = kDesktopRefused;
+  return false;
+}
+
+}  // namespace
+
 void TForm1::Usermanual1Click() {
   QDir::setCurrent(appDir_);
   // The first manual found; none found opens the one beside the executable, which shows nothing.
@@ -131,12 +167,38 @@ void TForm1::Usermanual1Click() {
       path = candidate;
       break;
     }
+  QString why;
+  bool opened = false;
   if (seam.openDocument) {
-    seam.openDocument(path);
+    opened = seam.openDocument(path);
+    if (!opened) why = kDesktopRefused;
+  } else if (!QFileInfo::exists(path)) {
+    why = kManualMissing;
+  } else {
+    opened = OpenWithDesktop(path, &why);
+  }
+  if (opened) return;
+
+  // The desktop cannot show it: the manual's text (UsrMan.md, installed beside the PDF) in a
+  // window of Orvio's own, else a box with the reason and where the manual was looked for.
+  QStringList texts;
+  for (const QString& candidate : QStringList(path) + manualCandidates_) {
+    QString text = candidate;
+    text.replace(QRegularExpression("\\.pdf$"), ".md");
+    if (!texts.contains(text)) texts << text;
+  }
+  for (const QString& text : texts) {
+    if (!QFileInfo::exists(text)) continue;
+    if (!ManualView) ManualView = new ManualWindow(this);
+    if (!ManualView->Load(text)) continue;
+    MemoAdd(why + ": " + path + "; the manual is shown in Orvio's own window.");
+    ManualView->show();
+    ManualView->raise();
     return;
   }
-  // The desktop's answer is not examined: no manual or no viewer gives no message.
-  QDesktopServices::openUrl(QUrl::fromLocalFile(path));
+  MemoAdd(why + ": " + path);
+  Box(this, QCoreApplication::applicationName(), kManualNotShown, QMessageBox::Warning,
+      QMessageBox::Ok, why + ".\n" + path);
 }
 
 }  // namespace orvio

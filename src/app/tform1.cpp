@@ -710,9 +710,13 @@ void TForm1::WireTimers() {
 
 QMessageBox::StandardButton TForm1::Box(QWidget* owner, const QString& caption, const QString& text,
                                         QMessageBox::Icon icon,
-                                        QMessageBox::StandardButtons buttons) {
+                                        QMessageBox::StandardButtons buttons,
+                                        const QString& informative) {
+  if (seam.messageBoxInformative)
+    return seam.messageBoxInformative(owner, caption, text, informative, icon, buttons);
   if (seam.messageBox) return seam.messageBox(owner, caption, text, icon, buttons);
   QMessageBox mb(icon, caption, text, buttons, owner);
+  if (!informative.isEmpty()) mb.setInformativeText(informative);
   if (!owner) mb.setWindowFlag(Qt::WindowStaysOnTopHint);
   return static_cast<QMessageBox::StandardButton>(mb.exec());
 }

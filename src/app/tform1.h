@@ -52,6 +52,7 @@ namespace orvio {
 
 class RecordViews;
 class TFAbout;
+class ManualWindow;
 struct GatewayRequest;
 
 // The one seam through which the window asks the user: tests replace these to answer boxes and
@@ -62,6 +63,12 @@ struct UiSeam {
                                             const QString& text, QMessageBox::Icon icon,
                                             QMessageBox::StandardButtons buttons)>
       messageBox;
+  // The same with the box's informative text (empty when it has none). When it is not set, every
+  // box goes to messageBox, without its informative text.
+  std::function<QMessageBox::StandardButton(
+      QWidget* owner, const QString& caption, const QString& text, const QString& informative,
+      QMessageBox::Icon icon, QMessageBox::StandardButtons buttons)>
+      messageBoxInformative;
   // Save and open file dialogs; return the chosen path or "" when cancelled.
   std::function<QString(QWidget* owner, const QString& caption, const QString& dir,
                         const QString& proposedName, const QString& filter,
@@ -70,8 +77,8 @@ struct UiSeam {
   std::function<QString(QWidget* owner, const QString& caption, const QString& dir,
                         const QString& filter)>
       openFile;
-  // Opens a document with the desktop's viewer.
-  std::function<void(const QString& path)> openDocument;
+  // Opens a document with the desktop's viewer; returns whether the desktop took it.
+  std::function<bool(const QString& path)> openDocument;
   // The computer's local clock (tests inject a known time).
   std::function<std::tm()> localNow;
 };
@@ -187,14 +194,19 @@ class TForm1 : public QMainWindow {
   QStringList MemoLines() { return Memo_current->Lines(); }
   void MemoClear() { Memo_current->Clear(); }
   void FlushMemo() { Memo_current->Flush(); }
+  // `informative`, when given, is shown below the text (the reason of a failure).
   QMessageBox::StandardButton Box(QWidget* owner, const QString& caption, const QString& text,
                                   QMessageBox::Icon icon = QMessageBox::Warning,
-                                  QMessageBox::StandardButtons buttons = QMessageBox::Ok);
+                                  QMessageBox::StandardButtons buttons = QMessageBox::Ok,
+                                  const QString& informative = QString());
   QString Panel(int i) const;
   void SetPanel(int i, const QString& text);
   const QString& AppDir() const { return appDir_; }
   const QString& SettingsPath() const { return settingsPath_; }
   const QString& SettingsDir() const { return settingsDirValue_; }
+  // The folder the CSV dialogs start in: the "Dir" setting when this user may write to it, else
+  // the documents, home or temporary folder (src/app/locations.cpp).
+  QString DialogDir() const;
   const QString& LogDir() const { return logDir_; }
   const QStringList& ManualCandidates() const { return manualCandidates_; }
   // Runs start-up (restore settings, headers, automatic open). Called by main and by tests.
@@ -578,6 +590,8 @@ class TForm1 : public QMainWindow {
   DTimer* Timer_changePrimaryAll;
 
   TFAbout* FAbout = nullptr;
+  // The manual in Orvio's own window, made when the desktop cannot open the PDF.
+  QPointer<ManualWindow> ManualView;
   // The meters' record views and the last telegram of every gridLoops row (src/mbus/record_view).
   RecordViews* MeterRecordViews = nullptr;
 

@@ -1,9 +1,14 @@
 #include "app/trace_memo.h"
 
+#include <stdlib.h>
+#include <unistd.h>
+
+#include <QDir>
 #include <QEvent>
 #include <QSaveFile>
 #include <QScrollBar>
 #include <QTimer>
+#include <algorithm>
 
 namespace orvio {
 
@@ -12,8 +17,34 @@ TraceMemo::TraceMemo(QWidget* parent) : QPlainTextEdit(parent) {
   setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
   setLineWrapMode(QPlainTextEdit::NoWrap);
   setUndoRedoEnabled(false);
-  setMaximumBlockCount(0);
+  setMaximumBlockCount(visibleLines_);
   viewport()->installEventFilter(this);
+  // The spool: a temporary file, unlinked at once, so that nothing is left behind even when the
+  // program is killed; the descriptor keeps it while the memo lives.
+  QByteArray name = QFile::encodeName(QDir::tempPath() + "/orvio-trace-XXXXXX");
+  const int fd = ::mkstemp(name.data());
+  if (fd >= 0) {
+    ::unlink(name.constData());
+    spoolOk_ = spool_.open(fd, QIODevice::ReadWrite, QFileDevice::AutoCloseHandle);
+    if (!spoolOk_) ::close(fd);
+  }
+}
+
+void TraceMemo::SetVisibleLines(int lines) {
+  visibleLines_ = std::max(0, lines);
+  setMaximumBlockCount(visibleLines_);
+}
+
+void TraceMemo::Spool(const QByteArray& bytes) {
+  if (spoolOk_) {
+    const qint64 before = spool_.pos();
+    if (spool_.write(bytes) == bytes.size()) return;
+    // A full disk: what went through of this batch is dropped, the batch kept in memory.
+    spool_.resize(before);
+    spool_.seek(before);
+    spoolOk_ = false;
+  }
+  overflow_ += bytes;
 }
 
 void TraceMemo::Add(const QString& line) {
@@ -43,7 +74,9 @@ void TraceMemo::Flush() {
   // One call per batch: laying out each line separately is what makes long sessions slow.
   // The view follows the end while it is there; a user reading further up is not moved.
   const bool atEnd = AtEnd();
-  appendPlainText(pending_.join('\n'));
+  const QString batch = pending_.join('\n');
+  appendPlainText(batch);
+  Spool(batch.toLocal8Bit() + '\n');
   pending_.clear();
   if (atEnd)
     ScrollToEnd();
@@ -89,16 +122,31 @@ QStringList TraceMemo::Lines() {
 void TraceMemo::Clear() {
   pending_.clear();
   clear();
+  setMaximumBlockCount(visibleLines_);
   endValue_ = 0;
+  overflow_.clear();
+  if (spool_.isOpen()) spoolOk_ = spool_.resize(0) && spool_.seek(0);
 }
 
 bool TraceMemo::Save(const QString& path) {
+  Flush();
   QSaveFile file(path);
   if (!file.open(QIODevice::WriteOnly)) return false;
-  for (const QString& line : Lines()) {
-    file.write(line.toLocal8Bit());
-    file.write("\n");
+  if (spool_.isOpen() && spool_.size() > 0) {
+    // The spool from its start, in pieces, then back to its end for the lines to come.
+    const qint64 end = spool_.size();
+    bool read = spool_.flush() && spool_.seek(0);
+    for (qint64 done = 0; read && done < end;) {
+      const QByteArray piece = spool_.read(std::min<qint64>(1 << 20, end - done));
+      read = !piece.isEmpty() && file.write(piece) == piece.size();
+      done += piece.size();
+    }
+    if (!spool_.seek(end) || !read) {
+      file.cancelWriting();
+      return false;
+    }
   }
+  file.write(overflow_);
   return file.commit();
 }
 

@@ -102,14 +102,20 @@ SerialLink::SerialLink(QObject* parent) : QObject(parent) {
 
 SerialLink::~SerialLink() { Close(); }
 
-bool SerialLink::LockedByFile(const QString& device) const {
+bool SerialLink::LockedByFile(const QString& device, PortRefusal* why) const {
   for (const QString& dir : lockDirs_) {
     const QString path = LockFilePath(dir, device);
     if (!QFileInfo::exists(path)) continue;
     bool readable = false;
     const auto pid = LockFileHolder(path, &readable);
     // A lock that cannot be read cannot be shown to be stale.
-    if (!readable || (pid && ProcessRunning(*pid))) return true;
+    if (!readable || (pid && ProcessRunning(*pid))) {
+      if (why) {
+        why->lockFile = path.toStdString();
+        why->lockPid = pid;
+      }
+      return true;
+    }
   }
   return false;
 }
@@ -153,17 +159,32 @@ void SerialLink::DropLockFile() {
   ownLockFile_.clear();
 }
 
-bool SerialLink::Probe(const QString& device) {
+bool SerialLink::Probe(const QString& device, QString* reason) {
+  PortRefusal why;
+  const auto refuse = [&] {
+    if (reason) *reason = QString::fromStdString(PortRefusalText(device.toStdString(), why));
+    return false;
+  };
   // Lock files first: the port layer's own open would take a foreign lock file it does not
   // recognise for stale and remove it.
-  if (LockedByFile(device)) return false;
+  if (LockedByFile(device, &why)) return refuse();
   QSerialPort probe;
   probe.setPortName(device);
-  if (!probe.open(QIODevice::ReadWrite)) return false;
+  if (!probe.open(QIODevice::ReadWrite)) {
+    // The port layer's error does not tell a missing device from a forbidden one: the system's
+    // own open does.
+    const int fd =
+        ::open(QFile::encodeName(device).constData(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
+    why.error = fd < 0 ? errno : 0;
+    if (fd >= 0) ::close(fd);
+    why.detail = probe.errorString().toStdString();
+    return refuse();
+  }
   // Another program's flock on the device (pyserial's exclusive open, for one) is a lock too.
   const bool free = ::flock(probe.handle(), LOCK_EX | LOCK_NB) == 0;
   probe.close();  // closing the descriptor drops the probe's own flock
-  return free;
+  why.deviceLocked = !free;
+  return free || refuse();
 }
 
 bool SerialLink::Open(const QString& device, qint32 speed, QSerialPort::Parity parity,

@@ -9,6 +9,8 @@
 #include <QStringList>
 #include <string>
 
+#include "core/link/port_lock.h"
+
 namespace orvio {
 
 // Device path for a port name: "COMn" is the n-th standard port (/dev/ttyS(n-1)), a name starting
@@ -31,7 +33,8 @@ class SerialLink : public QObject {
 
   // Whether the device can be had: no live UUCP lock file names it, no other descriptor holds a
   // flock on it, and it opens for reading and writing (exclusively) and closes again at once.
-  bool Probe(const QString& device);
+  // When it cannot, `reason` (if given) receives why, as PortRefusalText words it.
+  bool Probe(const QString& device, QString* reason = nullptr);
   // Opens the port; on failure returns false and `error` holds the port layer's text.
   bool Open(const QString& device, qint32 speed, QSerialPort::Parity parity,
             QSerialPort::StopBits stop, QString* error);
@@ -66,8 +69,9 @@ class SerialLink : public QObject {
   void OnError(QSerialPort::SerialPortError error);
   // 0 while the open port still works, else the error number of its loss.
   int LossError() const;
-  // True when a lock file in the lock folders names a running process.
-  bool LockedByFile(const QString& device) const;
+  // True when a lock file in the lock folders names a running process (or cannot be read);
+  // `why` receives that file and the process.
+  bool LockedByFile(const QString& device, PortRefusal* why = nullptr) const;
   // Takes this link's lock file; false when a running process got one first.
   bool TakeLockFile(const QString& device);
   void DropLockFile();

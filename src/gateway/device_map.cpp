@@ -112,8 +112,9 @@ void TForm1::TimerReadDevicesTimer() {
     const AnswerCheck check = ValidateAnswer(answer, CheckForm::kDeviceMap);
     if (check.ok()) {
       const TModbusDevice device = DecodeDeviceRecord(ReadAnswerRegisters(answer, check));
-      AppendDeviceRow(*GridDevices,
-                      DeviceRow(device, devices.DeviceRecordSize, DecimalSeparator()));
+      if (!AppendDeviceRow(*GridDevices,
+                           DeviceRow(device, devices.DeviceRecordSize, DecimalSeparator())))
+        MemoAdd(device_text::kTableFull + std::to_string(devices.DeviceRecordIndex));
       RepaintDeviceGrid();
     }
   }

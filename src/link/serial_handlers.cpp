@@ -11,8 +11,11 @@ void TForm1::Butt_open_port2Click() { ToggleSerialPort(); }
 void TForm1::ToggleSerialPort() {
   const QString device = SerialDevicePath(Combo_com2_name->currentText());
   if (!link.SerialOpen) {
-    if (!Comm2->Probe(device)) {
-      Box(nullptr, link_text::kPortInUseCaption, link_text::kPortInUse);
+    QString reason;
+    if (!Comm2->Probe(device, &reason)) {
+      MemoAdd(reason);
+      Box(nullptr, link_text::kPortInUseCaption, link_text::kPortInUse, QMessageBox::Warning,
+          QMessageBox::Ok, reason);
       SetPanel(1, device + " is closed");
       return;
     }

@@ -159,19 +159,20 @@ void RecordView::ShowTelegram(const ByteString* telegram) {
   const FullHeader& h = decoded_.header;
 
   for (QLabel* l : fields_) l->clear();
-  fields_[kId]->setText(Utf8(h.long_header ? h.id : id_));
+  fields_[kId]->setText(Utf8(h.long_header || h.fixed_structure ? h.id : id_));
   fields_[kAddress]->setText(decoded_.ok ? QString::number(h.address) : Utf8(addr_));
   if (h.long_header) {
     fields_[kManufacturer]->setText(Utf8(Latin1ToUtf8(h.manufacturer)));
     fields_[kVersion]->setText(QString::number(h.version));
-    fields_[kMedium]->setText(Utf8(HexByte(h.medium_code) + " " + h.medium));
   }
+  if (h.long_header || h.fixed_structure)
+    fields_[kMedium]->setText(Utf8(HexByte(h.medium_code) + " " + h.medium));
   if (h.length > 1) {
     const std::string bits = StatusBitsText(h);
     fields_[kAccessNumber]->setText(QString::number(h.access_number));
     fields_[kStatus]->setText(
         Utf8(HexByte(h.status) + " (" + (bits.empty() ? "no bit set" : bits) + ")"));
-    fields_[kSignature]->setText(Utf8(SignatureHex(h.signature)));
+    if (!h.fixed_structure) fields_[kSignature]->setText(Utf8(SignatureHex(h.signature)));
   }
 
   QString notice;
@@ -258,7 +259,8 @@ void RecordView::CopyRecords() {
 }
 
 QString RecordView::FileBaseName() const {
-  QString name = "records_" + Utf8(decoded_.header.long_header ? decoded_.header.id : id_);
+  const FullHeader& h = decoded_.header;
+  QString name = "records_" + Utf8(h.long_header || h.fixed_structure ? h.id : id_);
   if (!addr_.empty()) name += "_" + Utf8(addr_);
   name.replace(QRegularExpression("[^0-9A-Za-z_-]"), "_");
   return name;
@@ -279,11 +281,11 @@ void RecordView::SaveAs(const char* caption, const QString& proposedName, const 
   if (!has_telegram_) return;
   QString path;
   if (form_.seam.saveFile) {
-    path = form_.seam.saveFile(this, caption, form_.SettingsDir(), proposedName, filter, extension);
+    path = form_.seam.saveFile(this, caption, form_.DialogDir(), proposedName, filter, extension);
   } else {
     QFileDialog dialog(this, caption);
     dialog.setAcceptMode(QFileDialog::AcceptSave);
-    dialog.setDirectory(form_.SettingsDir());
+    dialog.setDirectory(form_.DialogDir());
     dialog.selectFile(proposedName);
     dialog.setNameFilter(DialogFilter(filter));
     dialog.setDefaultSuffix(extension);

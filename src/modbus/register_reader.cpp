@@ -115,12 +115,12 @@ void TForm1::ExportGridToCsv(StringGrid* grid, const QString& proposedName) {
   Memo_export->clear();
   QString path;
   if (seam.saveFile) {
-    path = seam.saveFile(this, QString(), settingsDirValue_, proposedName, kSaveFilter,
+    path = seam.saveFile(this, QString(), DialogDir(), proposedName, kSaveFilter,
                          kSaveDefaultExtension);
   } else {
     QFileDialog dialog(this);
     dialog.setAcceptMode(QFileDialog::AcceptSave);
-    dialog.setDirectory(settingsDirValue_);
+    dialog.setDirectory(DialogDir());
     dialog.selectFile(proposedName);
     dialog.setNameFilter("CSV files (*.csv)");
     dialog.setDefaultSuffix(kSaveDefaultExtension);

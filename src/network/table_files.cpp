@@ -8,6 +8,7 @@
 #include <QLocale>
 #include <algorithm>
 
+#include "app/locations.h"
 #include "app/tform1.h"
 #include "core/tables/device_table.h"
 #include "core/tables/meter_table.h"
@@ -31,7 +32,9 @@ QObject* OpenDialog1(TForm1& f) {
 
 QString LastOpenFolder(TForm1& f) {
   const QString dir = OpenDialog1(f)->property("dir").toString();
-  return dir.isEmpty() ? QDir::currentPath() : dir;
+  // Never left anywhere yet: the current folder, unless a save there would fail (an installed
+  // copy runs in /usr/bin).
+  return dir.isEmpty() ? UsableDialogFolder(QDir::currentPath()) : dir;
 }
 
 // Shows the open dialog in `dir`; returns the chosen file or "" when cancelled.
@@ -120,7 +123,7 @@ QString ShortDateToday(TForm1& f) {
 }  // namespace
 
 void TForm1::Butt_load_dataClick() {
-  const QString fileName = ChooseTableFile(*this, SettingsDir());
+  const QString fileName = ChooseTableFile(*this, DialogDir());
   if (fileName.isEmpty()) return;
   ClearMeterTable(*gridLoops);
   MeterRecordViews->TableCleared();

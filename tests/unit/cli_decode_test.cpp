@@ -241,6 +241,32 @@ TEST(CliDecode, FullJsonHasTheHeaderAndEveryRecordMember) {
             "\"offset\":25,\"length\":4}]}\n");
 }
 
+// The fixed data structure (CI 73h): two counters under --full; the summary decode, which reads
+// the variable structure's header, gets through it without a fault.
+TEST(CliDecode, FixedDataStructure) {
+  const char kFixed[] =
+      "68 13 13 68 08 05 73 78 56 34 12 0A 00 E9 7E 01 00 00 00 35 01 00 00 3C 16";
+  CliRun r = Cli({"decode", "--full", kFixed});
+  EXPECT_EQ(r.status, kAllDecoded);
+  EXPECT_EQ(r.out.substr(0, r.out.find("No  ")),
+            "C 08  Addr 5  CI 73h  ID 12345678  Medium 07 Water  Medium/unit E97E\n"
+            "Access number 10  Status 00\n");
+  EXPECT_NE(r.out.find("1   15      4       Instantaneous value  0        0       0        1"),
+            std::string::npos)
+      << r.out;
+  r = Cli({"decode", "--full", "--json", kFixed});
+  EXPECT_NE(r.out.find("\"signature\":null,\"offset\":6,\"length\":9,\"medium_unit\":\"E97E\"}"),
+            std::string::npos)
+      << r.out;
+  EXPECT_NE(r.out.find("\"value\":\"135\",\"unit\":\"l\""), std::string::npos) << r.out;
+  for (const auto& args : {std::vector<std::string>{"decode", kFixed},
+                           std::vector<std::string>{"decode", "--json", kFixed}}) {
+    r = Cli(args);
+    EXPECT_NE(r.status, kUnusableInput);
+    EXPECT_FALSE(r.out.empty());
+  }
+}
+
 TEST(CliDecode, FullFailedChecksAndSeveralTelegrams) {
   std::string bad = kWater;
   bad.replace(bad.size() - 5, 2, "A8");  // checksum

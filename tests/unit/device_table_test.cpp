@@ -49,6 +49,25 @@ TEST(DeviceTable, AppendKeepsOneEmptyRowAtTheEnd) {
   EXPECT_EQ(bare.RowCount(), 3);
 }
 
+// The table holds a device per row up to 250 (as a table file's import does): the 250th adds no
+// empty row and the 251st is refused, the table unchanged.
+TEST(DeviceTable, AppendStopsAtTheTablesLastRow) {
+  MemoryGrid g(kDeviceColumns, 2);
+  for (int n = 1; n <= 249; ++n) ASSERT_TRUE(AppendDeviceRow(g, Cells("id", std::to_string(n))));
+  EXPECT_EQ(g.RowCount(), kDeviceTableMaxRows);  // 249 devices and the empty last row
+  EXPECT_TRUE(AppendDeviceRow(g, Cells("id", "250")));
+  EXPECT_EQ(g.RowCount(), kDeviceTableMaxRows);
+  EXPECT_EQ(g.Cell(1, 250), "250");
+  EXPECT_FALSE(AppendDeviceRow(g, Cells("id", "251")));
+  EXPECT_EQ(g.RowCount(), kDeviceTableMaxRows);
+  EXPECT_EQ(g.Cell(1, 250), "250");
+
+  // A table that is already longer (an older readback) takes no more either.
+  g.SetRowCount(kDeviceTableMaxRows + 1);
+  EXPECT_FALSE(AppendDeviceRow(g, Cells("id", "252")));
+  EXPECT_EQ(g.Cell(1, kDeviceTableMaxRows), "");
+}
+
 TEST(DeviceTable, Clear) {
   MemoryGrid g = DevicesWith({"5", "7", "9"});
   ClearDeviceTable(g);

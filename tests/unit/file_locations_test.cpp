@@ -3,6 +3,8 @@
 
 #include <gtest/gtest.h>
 
+#include <set>
+
 namespace orvio {
 namespace {
 
@@ -66,6 +68,36 @@ INSTANTIATE_TEST_SUITE_P(
         InstalledCase{"RelativeXdgIgnored", "cfg", "data", "", "/home/tech/.config/orvio/orvio.ini",
                       "/home/tech/.local/share/orvio/files", "/home/tech/"}),
     [](const auto& info) { return std::string(info.param.name); });
+
+// A fresh account has no documents folder yet (the name is known, the folder missing): the data
+// folder is the home folder, not a path the dialogs cannot open.
+TEST(FileLocations, MissingOrReadOnlyDocumentsFolderFallsBackToHome) {
+  LocationInputs in;
+  in.executablePath = "/usr/bin/orvio";
+  in.executableFolderWritable = false;
+  in.home = "/home/new";
+  in.documentsFolder = "/home/new/Documents";
+  in.documentsFolderWritable = false;
+  EXPECT_EQ(DecideFileLocations(in).dataDir, "/home/new/");
+}
+
+// A dialog starts in the wanted folder when it can be written, else in the first fallback that
+// can, else in the last fallback; never in the executable's /usr/bin.
+TEST(FileLocations, DialogFolderIsAlwaysOneTheUserMayWrite) {
+  std::vector<std::string> asked;
+  const std::set<std::string> writable = {"/home/tech/", "/home/tech", "/tmp"};
+  const auto can = [&](const std::string& f) {
+    asked.push_back(f);
+    return writable.count(f) > 0;
+  };
+  const Strings fallbacks = {"/home/tech/Documents", "/home/tech", "/tmp"};
+  EXPECT_EQ(DialogFolder("/home/tech/", fallbacks, can), "/home/tech/");
+  EXPECT_EQ(DialogFolder("/usr/bin/", fallbacks, can), "/home/tech/");
+  EXPECT_EQ(asked, (Strings{"/home/tech/", "/usr/bin/", "/home/tech/Documents", "/home/tech"}));
+  EXPECT_EQ(DialogFolder("", {"", "/tmp"}, can), "/tmp/");
+  EXPECT_EQ(DialogFolder("/gone/", {"/nothing"}, can), "/nothing/");
+  EXPECT_EQ(DialogFolder("/gone/", {}, can), "/gone/");
+}
 
 TEST(FileLocations, UnpackedPackageFindsItsOwnManualBeforeTheSystemOne) {
   LocationInputs in;

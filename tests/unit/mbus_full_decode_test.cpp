@@ -268,9 +268,9 @@ TEST(MbusFullDecode, FrameFailuresAndUndecodedStructures) {
   EXPECT_FALSE(d.ok);
   EXPECT_EQ(d.errors, std::vector<std::string>{"Not a long frame (68 L L 68 ... CS 16)"});
 
-  d = DecodeFull(test::LongFrame("08 01 73 93 92 91 90 10 00 05 69 31 65 00 00 69 00 00 00"));
+  d = DecodeFull(test::LongFrame("08 01 77 93 92 91 90 10 00 05 69 31 65 00 00 69 00 00 00"));
   EXPECT_FALSE(d.ok);
-  EXPECT_EQ(d.errors, std::vector<std::string>{"CI 73h (fixed data structure) not decoded"});
+  EXPECT_EQ(d.errors, std::vector<std::string>{"CI 77h (fixed data structure) not decoded"});
 
   d = DecodeFull(test::LongFrame("08 01 72 93 92"));
   EXPECT_FALSE(d.ok);
@@ -284,6 +284,76 @@ TEST(MbusFullDecode, FrameFailuresAndUndecodedStructures) {
   EXPECT_EQ(d.header.status_bits, std::vector<std::string>{"power low"});
   ASSERT_EQ(d.records.size(), 1u);
   EXPECT_EQ(d.records[0].offset, 11u);
+}
+
+// The fixed data structure (CI 73h): identification, access number, status, the medium and
+// unit field and two counters, BCD or (status bit 0) signed binary.
+TEST(MbusFullDecode, FixedDataStructureHeaderAndTwoCounters) {
+  // Water meter 12345678, access 0Ah, BCD; counter 1 in litres, counter 2 "same but historic".
+  FullDecode d =
+      DecodeFull(Hex("68 13 13 68 08 05 73 78 56 34 12 0A 00 E9 7E 01 00 00 00 35 01 00 00 3C 16"));
+  ASSERT_TRUE(d.ok);
+  EXPECT_TRUE(d.errors.empty()) << d.errors.front();
+  const FullHeader& h = d.header;
+  EXPECT_TRUE(h.fixed_structure);
+  EXPECT_FALSE(h.long_header);
+  EXPECT_EQ(h.ci, 0x73);
+  EXPECT_EQ(h.id, "12345678");
+  EXPECT_EQ(h.access_number, 0x0A);
+  EXPECT_EQ(h.status, 0);
+  EXPECT_TRUE(h.status_bits.empty());
+  EXPECT_EQ(h.medium_unit, 0x7EE9);
+  EXPECT_EQ(h.medium_code, 7);
+  EXPECT_EQ(h.medium, "Water");
+  EXPECT_EQ(h.length, 9u);
+  ASSERT_EQ(d.records.size(), 2u);
+  const FullRecord& c1 = d.records[0];
+  const FullRecord& c2 = d.records[1];
+  EXPECT_EQ(c1.value, "1");
+  EXPECT_EQ(c1.unit, "l");
+  EXPECT_EQ(c1.quantity, "Volume");
+  EXPECT_EQ(c1.data_type, "8-digit BCD");
+  EXPECT_EQ(c1.storage, 0u);
+  EXPECT_EQ(c1.offset, 15u);
+  EXPECT_EQ(c1.length, 4u);
+  EXPECT_EQ(c1.data, Hex("01 00 00 00"));
+  EXPECT_EQ(c2.value, "135");
+  EXPECT_EQ(c2.unit, "l");
+  EXPECT_EQ(c2.storage, 1u);  // historic
+  EXPECT_EQ(c2.quantity, "Volume, historic value in the unit of counter 1");
+  EXPECT_EQ(c2.offset, 19u);
+  EXPECT_EQ(c2.numeric, 135.0);
+
+  // Status 01h: signed binary counters; 10 kWh and m^3 x 100 (heat: medium bits 00 and 01);
+  // power low, stored at fixed date.
+  d = DecodeFull(test::LongFrame("08 05 73 78 56 34 12 0B 07 06 6E FE FF FF FF 35 01 00 00"));
+  ASSERT_TRUE(d.ok);
+  EXPECT_EQ(d.header.medium, "Heat");
+  EXPECT_EQ(d.header.status_bits,
+            (std::vector<std::string>{"counters signed binary", "counters stored at fixed date",
+                                      "power low"}));
+  ASSERT_EQ(d.records.size(), 2u);
+  EXPECT_EQ(d.records[0].data_type, "32-bit integer");
+  EXPECT_EQ(d.records[0].value, "-20");  // -2 x 10 kWh
+  EXPECT_EQ(d.records[0].unit, "kWh");
+  EXPECT_EQ(d.records[0].quantity, "Energy");
+  EXPECT_EQ(d.records[0].storage, 1u);
+  EXPECT_EQ(d.records[1].value, "30900");  // 309 x 100 m^3
+  EXPECT_EQ(d.records[1].unit, "m^3");
+
+  // A BCD counter with a hex digit is marked, a short structure refused, extra bytes named.
+  d = DecodeFull(test::LongFrame("08 05 73 78 56 34 12 0B 00 E9 29 1A 00 00 00 35 01 00 00"));
+  ASSERT_TRUE(d.ok);
+  EXPECT_EQ(d.records[0].error, "BCD digits out of range");
+  EXPECT_EQ(d.records[1].value, "135");
+  d = DecodeFull(test::LongFrame("08 05 73 78 56 34 12 0B 00 E9 29 01 00 00 00 35 01 00"));
+  EXPECT_FALSE(d.ok);
+  EXPECT_EQ(d.errors, std::vector<std::string>{"Telegram too short for the fixed data structure"});
+  d = DecodeFull(test::LongFrame("08 05 73 78 56 34 12 0B 00 E9 29 01 00 00 00 35 01 00 00 2F"));
+  EXPECT_TRUE(d.ok);
+  EXPECT_EQ(d.errors,
+            std::vector<std::string>{"Bytes after the counters of the fixed data structure: 1"});
+  EXPECT_EQ(FixedMediumName(0x0D), "Water (mode 2)");
 }
 
 }  // namespace

@@ -4,6 +4,9 @@
 
 #include <gtest/gtest.h>
 
+#include <cerrno>
+#include <cstring>
+
 namespace orvio {
 namespace {
 
@@ -43,6 +46,39 @@ TEST(PortLock, OwnLockTextIsReadBackAndHasTheHdbLayout) {
     EXPECT_EQ(PortLockPid(text), pid);
   }
   EXPECT_EQ(PortLockText(1234), "      1234\n");
+}
+
+// The reason a port cannot be had, by what refused it: lock file (with or without a PID), flock,
+// or the system's error number.
+TEST(PortLock, RefusalTextNamesTheReason) {
+  PortRefusal lock;
+  lock.lockFile = "/run/lock/LCK..ttyUSB0";
+  lock.lockPid = 4242;
+  EXPECT_EQ(PortRefusalText("/dev/ttyUSB0", lock),
+            "/dev/ttyUSB0 is held by another program (PID 4242, lock file "
+            "/run/lock/LCK..ttyUSB0).");
+  lock.lockPid.reset();
+  EXPECT_EQ(PortRefusalText("/dev/ttyUSB0", lock),
+            "/dev/ttyUSB0 is held by another program (lock file /run/lock/LCK..ttyUSB0).");
+  PortRefusal flock;
+  flock.deviceLocked = true;
+  EXPECT_EQ(PortRefusalText("/dev/ttyS1", flock),
+            "/dev/ttyS1 is held by another program (it has locked the device).");
+  const auto by_errno = [](int error) {
+    PortRefusal why;
+    why.error = error;
+    why.detail = "port layer text";
+    return PortRefusalText("/dev/ttyS0", why);
+  };
+  EXPECT_EQ(by_errno(ENOENT),
+            "/dev/ttyS0: no such device. Is the adapter plugged in and the name right?");
+  EXPECT_EQ(by_errno(ENXIO), by_errno(ENOENT));
+  EXPECT_EQ(by_errno(EACCES),
+            "/dev/ttyS0: permission denied. Serial ports need membership in the "
+            "group dialout (sudo adduser $USER dialout, then log in again).");
+  EXPECT_EQ(by_errno(EBUSY), "/dev/ttyS0 is held by another program (device busy).");
+  EXPECT_EQ(by_errno(EIO), "/dev/ttyS0: " + std::string(std::strerror(EIO)) + ".");
+  EXPECT_EQ(by_errno(0), "/dev/ttyS0: port layer text.");
 }
 
 }  // namespace

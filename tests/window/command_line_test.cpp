@@ -180,19 +180,24 @@ TEST(CommandLineParse, QtsOwnOptionsAreLeftToQApplication) {
 // A copy in a folder its user cannot write (as /usr/bin is for a user) keeps its settings under
 // $XDG_CONFIG_HOME and writes nothing beside itself. Root may write any folder, so as root the
 // program runs as the user nobody.
-TEST(OrvioProgram, CopyInAFolderTheUserCannotWriteKeepsSettingsUnderXdg) {
-  QTemporaryDir tmp;
-  ASSERT_TRUE(tmp.isValid());
+// Runs a copy of the program installed in `tmp`/bin, which the user cannot write (as /usr/bin),
+// with `tmp`/home as the home folder (holding a Documents folder when `documents`), ends it with
+// SIGTERM and returns the settings it wrote under $XDG_CONFIG_HOME.
+QByteArray RunInstalledCopy(const QTemporaryDir& tmp, bool documents) {
   const QString bin = tmp.path() + "/bin", home = tmp.path() + "/home";
-  ASSERT_TRUE(QDir().mkpath(bin) && QDir().mkpath(home));
+  EXPECT_TRUE(QDir().mkpath(bin) && QDir().mkpath(home));
   const QString exe = bin + "/orvio";
-  ASSERT_TRUE(QFile::copy(ORVIO_EXE, exe));
+  EXPECT_TRUE(QFile::copy(ORVIO_EXE, exe));
   QFile::setPermissions(exe, QFile::permissions(ORVIO_EXE) | QFile::ExeOther | QFile::ReadOther);
   const auto open = QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner | QFile::ReadGroup |
                     QFile::ExeGroup | QFile::ReadOther | QFile::ExeOther;
   QFile::setPermissions(tmp.path(), open);
   QFile::setPermissions(bin, open & ~QFile::WriteOwner);  // r-x for everyone
   QFile::setPermissions(home, open | QFile::WriteOther);
+  if (documents) {
+    EXPECT_TRUE(QDir().mkpath(home + "/Documents"));
+    QFile::setPermissions(home + "/Documents", open | QFile::WriteOther);
+  }
 
   QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
   env.insert("QT_QPA_PLATFORM", "offscreen");
@@ -206,19 +211,35 @@ TEST(OrvioProgram, CopyInAFolderTheUserCannotWriteKeepsSettingsUnderXdg) {
     p.start("setpriv", {"--reuid=nobody", "--regid=nogroup", "--clear-groups", "--", exe});
   else
     p.start(exe, {});
-  ASSERT_TRUE(p.waitForStarted(10000));
+  EXPECT_TRUE(p.waitForStarted(10000));
   QThread::msleep(1500);  // until the window is up and the signal handler installed
   ::kill(static_cast<pid_t>(p.processId()), SIGTERM);
-  ASSERT_TRUE(p.waitForFinished(20000));
+  EXPECT_TRUE(p.waitForFinished(20000));
   EXPECT_EQ(p.exitCode(), 0) << p.readAllStandardError().constData();
-  QFile ini(home + "/config/orvio/orvio.ini");
-  ASSERT_TRUE(ini.open(QIODevice::ReadOnly)) << "settings under $XDG_CONFIG_HOME";
-  const QByteArray text = ini.readAll();
-  EXPECT_TRUE(text.contains("[TCP]\nIP=192.168.1.3\n"));
-  // The file dialogs start in the documents folder, not in the program's folder.
-  EXPECT_TRUE(text.contains("Dir=" + home.toUtf8() + "/Documents/\n")) << text.constData();
   EXPECT_FALSE(QFile::exists(bin + "/orvio.ini"));
   QFile::setPermissions(bin, open);
+  QFile ini(home + "/config/orvio/orvio.ini");
+  EXPECT_TRUE(ini.open(QIODevice::ReadOnly)) << "settings under $XDG_CONFIG_HOME";
+  return ini.readAll();
+}
+
+TEST(OrvioProgram, CopyInAFolderTheUserCannotWriteKeepsSettingsUnderXdg) {
+  QTemporaryDir tmp;
+  ASSERT_TRUE(tmp.isValid());
+  const QByteArray text = RunInstalledCopy(tmp, true);
+  EXPECT_TRUE(text.contains("[TCP]\nIP=192.168.1.3\n"));
+  // The file dialogs start in the documents folder, not in the program's folder.
+  EXPECT_TRUE(text.contains("Dir=" + tmp.path().toUtf8() + "/home/Documents/\n"))
+      << text.constData();
+}
+
+// A fresh account has no documents folder yet: the dialogs start in the home folder, not in the
+// program's folder, where saving fails.
+TEST(OrvioProgram, FreshAccountWithoutDocumentsStartsTheDialogsAtHome) {
+  QTemporaryDir tmp;
+  ASSERT_TRUE(tmp.isValid());
+  const QByteArray text = RunInstalledCopy(tmp, false);
+  EXPECT_TRUE(text.contains("Dir=" + tmp.path().toUtf8() + "/home/\n")) << text.constData();
 }
 
 }  // namespace

@@ -22,6 +22,7 @@
 #include <QTime>
 #include <QtTest/QTest>
 
+#include "app/manual_window.h"
 #include "core/link/port_lock.h"
 #include "harness.h"
 
@@ -702,6 +703,98 @@ TEST_F(SerialLockTest, ALockFileOfARunningProcessMeansInUseAStaleOneDoesNot) {
   EXPECT_FALSE(QFile::exists(lock));
 }
 
+// A port that cannot be had keeps its box as it was and gets the system's reason beside it: as
+// the box's informative text and as a trace line.
+class SerialRefusalTest : public SerialLockTest {
+ protected:
+  // The reason shown for `device` (the box and the trace agree).
+  QString Refusal(const QString& device) {
+    EXPECT_FALSE(TryOpen(device));
+    if (boxes.size() != 1) return {};
+    EXPECT_TRUE(MemoHas(boxes[0].informative));
+    return boxes[0].informative;
+  }
+};
+
+TEST_F(SerialRefusalTest, AMissingDeviceSaysSo) {
+  MakeLockingForm();
+  const QString missing = dir.path() + "/ttyUSB0";
+  EXPECT_EQ(Refusal(missing),
+            missing + ": no such device. Is the adapter plugged in and the name right?");
+}
+
+TEST_F(SerialRefusalTest, APortWithoutPermissionNamesTheDialoutGroup) {
+  // Root opens a file of mode 000 all the same; the case only exists for other users.
+  if (::geteuid() == 0) GTEST_SKIP() << "root is not refused by file permissions";
+  MakeLockingForm();
+  const QString port = dir.path() + "/ttyS0";
+  QFile f(port);
+  ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+  f.close();
+  ASSERT_TRUE(f.setPermissions(QFileDevice::Permissions()));
+  EXPECT_EQ(Refusal(port), port +
+                               ": permission denied. Serial ports need membership in the "
+                               "group dialout (sudo adduser $USER dialout, then log in again).");
+}
+
+TEST_F(SerialRefusalTest, ALockFileNamesItsHoldersPid) {
+  Pty pty;
+  MakeLockingForm();
+  QProcess holder;
+  holder.start("sleep", {"60"});
+  ASSERT_TRUE(holder.waitForStarted());
+  const long pid = static_cast<long>(holder.processId());
+  const QString lock = LockFile(pty.path);
+  WriteLock(lock, PortLockText(pid));
+  EXPECT_EQ(Refusal(pty.path), QString("%1 is held by another program (PID %2, lock file %3).")
+                                   .arg(pty.path)
+                                   .arg(pid)
+                                   .arg(lock));
+  holder.kill();
+  holder.waitForFinished();
+}
+
+TEST_F(SerialRefusalTest, AFlockOfAnotherProgramIsNamedToo) {
+  Pty pty;
+  MakeLockingForm();
+  const int other = ::open(QFile::encodeName(pty.path).constData(), O_RDWR | O_NOCTTY | O_NONBLOCK);
+  ASSERT_GE(other, 0);
+  ASSERT_EQ(::flock(other, LOCK_EX | LOCK_NB), 0);
+  EXPECT_EQ(Refusal(pty.path),
+            pty.path + " is held by another program (it has locked the device).");
+  ::close(other);
+}
+
+// A desktop that cannot open the PDF (no viewer): the manual's text in Orvio's own window, or,
+// without the text either, a box with the reason and the manual's path.
+TEST_F(WindowTest, UserManualWithoutAViewerShowsTheTextInAWindowOfItsOwn) {
+  MakeForm();
+  documentOpens = false;
+  {
+    QFile md(dir.path() + "/UsrMan.md");
+    ASSERT_TRUE(md.open(QIODevice::WriteOnly));
+    md.write("# Orvio user manual\n\nConnect the gateway first.\n\n![Settings](gone.png)\n");
+  }
+  form->Usermanual1Click();
+  ASSERT_EQ(openedDocuments.size(), 1u);
+  EXPECT_TRUE(boxes.empty());
+  ASSERT_TRUE(form->ManualView);
+  EXPECT_TRUE(form->ManualView->isVisible());
+  const QString shown = form->ManualView->Text->toPlainText();
+  EXPECT_TRUE(shown.contains("Connect the gateway first.")) << shown.toStdString();
+  EXPECT_TRUE(shown.contains("(Settings)")) << "a missing picture shows its caption";
+  EXPECT_TRUE(MemoHasPrefix("The desktop could not open it: "));
+  form->ManualView->close();
+
+  ASSERT_TRUE(QFile::remove(dir.path() + "/UsrMan.md"));
+  form->Usermanual1Click();
+  ASSERT_EQ(boxes.size(), 1u);
+  EXPECT_EQ(boxes[0].text, "The user manual cannot be shown.");
+  EXPECT_EQ(boxes[0].informative, "The desktop could not open it.\n" + openedDocuments.back());
+  EXPECT_TRUE(openedDocuments.back().endsWith("/UsrMan.pdf"));
+  EXPECT_FALSE(form->ManualView->isVisible());
+}
+
 using TcpTest = WindowTest;
 
 TEST_F(TcpTest, ConnectDisconnectAndTheirLines) {
@@ -868,6 +961,44 @@ bool LastMemoLineInView(QPlainTextEdit& memo) {
   end.movePosition(QTextCursor::End);
   const QRect line = memo.cursorRect(end);
   return line.top() >= 0 && line.bottom() <= memo.viewport()->height();
+}
+
+// A long session: the memo widget holds only the latest lines (memory stays bounded), yet "Save
+// log" writes every line since the last "Clear log", in order, and the view keeps to the end.
+TEST_F(MemoTest, SaveLogWritesEveryLineSinceTheClearBeyondTheLinesShown) {
+  MakeForm();
+  form->show();
+  form->Memo_current->SetVisibleLines(50);
+  form->MemoAdd(QStringLiteral("before the clear"));
+  form->FlushMemo();
+  form->BitBtn5Click();  // Clear log
+  QStringList all;
+  for (int batch = 0; batch < 6; ++batch) {
+    for (int i = 0; i < 50; ++i) {
+      all << QString("line %1 %2").arg(batch).arg(i);
+      form->MemoAdd(all.back());
+    }
+    Pump(30);
+  }
+  QScrollBar* bar = form->Memo_current->verticalScrollBar();
+  EXPECT_EQ(bar->value(), bar->maximum());
+  EXPECT_TRUE(LastMemoLineInView(*form->Memo_current));
+  EXPECT_EQ(form->MemoLines(), all.mid(all.size() - 50));  // the recent lines
+  form->BitBtn6Click();                                    // Save log
+  const QString log = dir.filePath("files/log.txt");
+  const auto ReadWhole = [](const QString& path) {
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? QString::fromLocal8Bit(f.readAll()) : QString();
+  };
+  EXPECT_EQ(ReadWhole(log), all.join('\n') + '\n');
+  // A later save has the lines since then too; a clear starts the log over.
+  form->MemoAdd(QStringLiteral("one more"));
+  form->BitBtn6Click();
+  EXPECT_EQ(ReadWhole(log), all.join('\n') + "\none more\n");
+  form->BitBtn5Click();
+  form->MemoAdd(QStringLiteral("after the clear"));
+  form->BitBtn6Click();
+  EXPECT_EQ(ReadWhole(log), "after the clear\n");
 }
 
 TEST_F(MemoTest, TheViewKeepsFollowingAfterALineWiderThanTheView) {

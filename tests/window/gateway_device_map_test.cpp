@@ -157,6 +157,24 @@ TEST_P(DeviceReadbackTest, RowsAreAppendedBelowExistingOnes) {
   EXPECT_EQ(GridRow(*form->GridDevices, 6), kMeter1);
 }
 
+// Appended rows stop at the table's 250 devices, as a loaded table does; the records that find
+// no row are named in the trace.
+TEST_P(DeviceReadbackTest, AppendedRowsStopAt250Devices) {
+  for (int n = 1; n <= 247; ++n) {
+    DeviceRowCells cells{};
+    cells[0] = "ID" + std::to_string(n);
+    cells[1] = std::to_string(n);
+    ASSERT_TRUE(AppendDeviceRow(*form->GridDevices, cells));
+  }
+  ReadDevices();
+  StringGrid& g = *form->GridDevices;
+  EXPECT_EQ(g.RowCount(), 251);
+  EXPECT_EQ(GridRow(g, 248), kMeter1);
+  EXPECT_EQ(GridRow(g, 250), kMeter3);
+  EXPECT_TRUE(MemoHas("Device table full (250 rows): not shown, record 4"));
+  EXPECT_TRUE(MemoHas("Device table full (250 rows): not shown, record 5"));
+}
+
 TEST_P(DeviceReadbackTest, TransformedValuesShowTheGeneralUnit) {
   form->Check_generalValues->setChecked(true);
   form->BitBtn25Click();

@@ -22,7 +22,8 @@ namespace orvio::test {
 struct ShownBox {
   QString caption;
   QString text;
-  bool owned;  // shown with the main window as owner
+  bool owned;           // shown with the main window as owner
+  QString informative;  // the text below the message ("" when none)
 };
 
 // Processes events until `cond` holds or `ms` pass; returns whether it holds.
@@ -64,6 +65,7 @@ class WindowTest : public ::testing::Test {
   QString openAnswer;
   QString proposedName;  // name the last save dialog proposed
   std::vector<QString> openedDocuments;
+  bool documentOpens = true;  // what the desktop answers to openDocument
 
   QString IniPath() const { return dir.path() + "/orvio.ini"; }
 
@@ -80,7 +82,13 @@ class WindowTest : public ::testing::Test {
     form->FAbout = new TFAbout(form.get());
     form->seam.messageBox = [this](QWidget* owner, const QString& caption, const QString& text,
                                    QMessageBox::Icon, QMessageBox::StandardButtons) {
-      boxes.push_back({caption, text, owner != nullptr});
+      boxes.push_back({caption, text, owner != nullptr, QString()});
+      return answer;
+    };
+    form->seam.messageBoxInformative = [this](QWidget* owner, const QString& caption,
+                                              const QString& text, const QString& informative,
+                                              QMessageBox::Icon, QMessageBox::StandardButtons) {
+      boxes.push_back({caption, text, owner != nullptr, informative});
       return answer;
     };
     form->seam.saveFile = [this](QWidget*, const QString&, const QString&, const QString& name,
@@ -91,7 +99,10 @@ class WindowTest : public ::testing::Test {
     form->seam.openFile = [this](QWidget*, const QString&, const QString&, const QString&) {
       return openAnswer;
     };
-    form->seam.openDocument = [this](const QString& path) { openedDocuments.push_back(path); };
+    form->seam.openDocument = [this](const QString& path) {
+      openedDocuments.push_back(path);
+      return documentOpens;
+    };
     if (runFormCreate) form->FormCreate();
     // The suites that pin waits and orders of lines run once more with fixed waits.
     if (qEnvironmentVariableIntValue("ORVIO_TEST_FIXED_WAITS") != 0)

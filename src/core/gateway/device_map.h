@@ -28,6 +28,8 @@ inline constexpr char kDeleteAllQuestion[] = "Are you sure you want to DELETE AL
 inline constexpr char kActivateAllIdle[] = "Activate All in table";
 inline constexpr char kActivateAllRunning[] = "Stop activation";
 inline constexpr char kSelectedPrefix[] = "Selected: ";
+// The readback's line for a record the full device table has no row for.
+inline constexpr char kTableFull[] = "Device table full (250 rows): not shown, record ";
 }  // namespace device_text
 
 // One decoded device-map record.

@@ -1,6 +1,8 @@
 #include "core/link/port_lock.h"
 
+#include <cerrno>
 #include <cstdio>
+#include <cstring>
 
 namespace orvio {
 
@@ -31,6 +33,28 @@ std::string PortLockText(long pid) {
   char text[32];
   std::snprintf(text, sizeof text, "%10ld\n", pid);
   return text;
+}
+
+std::string PortRefusalText(std::string_view device, const PortRefusal& why) {
+  const std::string name(device);
+  if (!why.lockFile.empty()) {
+    std::string holder = why.lockPid ? "PID " + std::to_string(*why.lockPid) + ", " : "";
+    return name + " is held by another program (" + holder + "lock file " + why.lockFile + ").";
+  }
+  if (why.deviceLocked) return name + " is held by another program (it has locked the device).";
+  switch (why.error) {
+    case 0: return name + ": " + (why.detail.empty() ? "cannot be opened" : why.detail) + ".";
+    case ENOENT:
+    case ENODEV:
+    case ENXIO: return name + ": no such device. Is the adapter plugged in and the name right?";
+    case EACCES:
+    case EPERM:
+      return name +
+             ": permission denied. Serial ports need membership in the group dialout (sudo "
+             "adduser $USER dialout, then log in again).";
+    case EBUSY: return name + " is held by another program (device busy).";
+    default: return name + ": " + std::strerror(why.error) + ".";
+  }
 }
 
 }  // namespace orvio

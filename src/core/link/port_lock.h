@@ -21,4 +21,18 @@ std::optional<long> PortLockPid(std::string_view content);
 // line end, as other programs on Linux expect it.
 std::string PortLockText(long pid);
 
+// Why a serial port could not be had.
+struct PortRefusal {
+  int error = 0;                // errno of opening the device; 0 when it opened
+  std::string lockFile;         // a lock file naming a running process (or unreadable)
+  std::optional<long> lockPid;  // the process that lock file names
+  bool deviceLocked = false;    // another descriptor holds a flock on the device
+  std::string detail;           // the port layer's text, for a failure without an errno
+};
+
+// The reason as one line for the user (the box's informative text and the trace): no such
+// device; permission denied, with the hint to join the group dialout; held by another program,
+// with its PID when the lock file names one; otherwise the system's text.
+std::string PortRefusalText(std::string_view device, const PortRefusal& why);
+
 }  // namespace orvio

@@ -460,6 +460,98 @@ void AppendExtension(FullRecord& r, std::string text) {
   r.extensions.push_back(std::move(text));
 }
 
+// Unit code (six bits) of a counter of the fixed data structure.
+struct FixedUnit {
+  std::string quantity;
+  std::string unit;
+  int exponent = 0;
+};
+
+FixedUnit FixedUnitOf(uint8_t code) {
+  // 02h..37h: six quantities, each three units times 1, 10 and 100.
+  static constexpr const char* kGroups[6][4] = {
+      {"Energy", "Wh", "kWh", "MWh"}, {"Energy", "kJ", "MJ", "GJ"},
+      {"Power", "W", "kW", "MW"},     {"Power", "kJ/h", "MJ/h", "GJ/h"},
+      {"Volume", "ml", "l", "m^3"},   {"Volume flow", "ml/h", "l/h", "m^3/h"}};
+  if (code == 0x00) return {"Time", "h,m,s"};
+  if (code == 0x01) return {"Date", "D,M,Y"};
+  if (code <= 0x37) {
+    const int k = code - 0x02;
+    const auto* g = kGroups[k / 9];
+    return {g[0], g[1 + (k % 9) / 3], k % 3};
+  }
+  if (code == 0x38) return {"Temperature", kDegreeC, -3};
+  if (code == 0x39) return {"Units for H.C.A.", ""};
+  if (code == 0x3F) return {"Without units", ""};
+  return {"Reserved", ""};  // 3Ah..3Dh; 3Eh (same but historic) is read by the caller
+}
+
+// Reads the fixed data structure after the CI field at 6: `end` is the checksum byte.
+void DecodeFixedStructure(std::string_view t, size_t end, FullDecode& out) {
+  constexpr size_t kFixedBytes = 16;  // identification 4, access 1, status 1, medium/unit 2, 2 x 4
+  const auto at = [&](size_t i) { return ByteAt(t, i); };
+  if (7 + kFixedBytes > end) {
+    out.errors.emplace_back("Telegram too short for the fixed data structure");
+    return;
+  }
+  FullHeader& h = out.header;
+  h.fixed_structure = true;
+  h.length = 1 + 8;
+  h.id = HexText(std::string{t[10], t[9], t[8], t[7]});
+  h.access_number = at(11);
+  h.status = at(12);
+  h.status_bits = FixedStatusBitNames(h.status);
+  const uint8_t units[2] = {at(13), at(14)};
+  h.medium_unit = static_cast<uint16_t>(units[0] | units[1] << 8);
+  h.medium_code = static_cast<uint8_t>((units[0] >> 6) | (units[1] >> 6) << 2);
+  h.medium = FixedMediumName(h.medium_code);
+  out.ok = true;
+
+  const bool binary = h.status & 0x01;
+  const bool fixed_date = h.status & 0x02;
+  FixedUnit first;
+  for (int i = 0; i < 2; ++i) {
+    FullRecord r;
+    r.number = i + 1;
+    r.offset = r.data_offset = 15 + 4 * static_cast<size_t>(i);
+    r.length = 4;
+    r.data = t.substr(r.offset, 4);
+    r.storage = fixed_date ? 1 : 0;
+    const uint8_t code = units[i] & 0x3F;
+    FixedUnit u = FixedUnitOf(code);
+    if (i == 1 && code == 0x3E) {
+      u = first;  // the first counter's unit, a historic value
+      r.storage = 1;
+    }
+    r.quantity = u.quantity;
+    r.unit = u.unit;
+    if (i == 1 && code == 0x3E) AppendExtension(r, "historic value in the unit of counter 1");
+    if (i == 0) first = u;
+    std::string digits;
+    bool negative = false;
+    if (binary) {
+      r.data_type = kIntegerTypes[4];
+      r.value = IntegerText(SignedLittleEndian(r.data), u.exponent);
+    } else {
+      r.data_type = "8-digit BCD";
+      if (!BcdDigits(r.data, negative, digits)) {
+        r.value = HexReversed(r.data);
+        r.error = "BCD digits out of range";
+        out.errors.push_back("Record " + std::to_string(r.number) + ": " + r.error);
+      } else {
+        r.value = DecimalText(negative, digits, u.exponent);
+      }
+    }
+    double v = 0;
+    if (r.error.empty() && ParseFixed(r.value, v)) r.numeric = v;
+    out.records.push_back(std::move(r));
+  }
+  if (7 + kFixedBytes < end) {
+    out.errors.push_back("Bytes after the counters of the fixed data structure: " +
+                         std::to_string(end - 7 - kFixedBytes));
+  }
+}
+
 }  // namespace
 
 const char* RecordFunctionName(RecordFunction f) {
@@ -474,11 +566,9 @@ const char* RecordFunctionName(RecordFunction f) {
   return "";
 }
 
-std::vector<std::string> StatusBitNames(uint8_t s) {
-  static constexpr const char* kApplication[4] = {nullptr, "application busy", "application error",
-                                                  "abnormal condition"};
-  std::vector<std::string> out;
-  if (kApplication[s & 3]) out.emplace_back(kApplication[s & 3]);
+namespace {
+// Bits 2-7, which both structures' status bytes share, after the names in `out`.
+std::vector<std::string> WithErrorAndManufacturerBits(uint8_t s, std::vector<std::string> out) {
   if (s & 0x04) out.emplace_back("power low");
   if (s & 0x08) out.emplace_back("permanent error");
   if (s & 0x10) out.emplace_back("temporary error");
@@ -486,6 +576,42 @@ std::vector<std::string> StatusBitNames(uint8_t s) {
     if (s & (1 << bit)) out.push_back("manufacturer bit " + std::to_string(bit));
   }
   return out;
+}
+}  // namespace
+
+std::vector<std::string> StatusBitNames(uint8_t s) {
+  static constexpr const char* kApplication[4] = {nullptr, "application busy", "application error",
+                                                  "abnormal condition"};
+  std::vector<std::string> out;
+  if (kApplication[s & 3]) out.emplace_back(kApplication[s & 3]);
+  return WithErrorAndManufacturerBits(s, std::move(out));
+}
+
+std::vector<std::string> FixedStatusBitNames(uint8_t s) {
+  std::vector<std::string> out;
+  if (s & 0x01) out.emplace_back("counters signed binary");
+  if (s & 0x02) out.emplace_back("counters stored at fixed date");
+  return WithErrorAndManufacturerBits(s, std::move(out));
+}
+
+std::string FixedMediumName(uint8_t code) {
+  static constexpr const char* kNames[16] = {"Other",
+                                             "Oil",
+                                             "Electricity",
+                                             "Gas",
+                                             "Heat",
+                                             "Steam",
+                                             "Hot water",
+                                             "Water",
+                                             "Heat cost allocator",
+                                             "Reserved",
+                                             "Gas (mode 2)",
+                                             "Heat (mode 2)",
+                                             "Hot water (mode 2)",
+                                             "Water (mode 2)",
+                                             "Heat cost allocator (mode 2)",
+                                             "Reserved"};
+  return kNames[code & 0x0F];
 }
 
 std::string MediumFullName(uint8_t code) {
@@ -531,14 +657,18 @@ FullDecode DecodeFull(std::string_view t) {
   h.ci = at(6);
   h.offset = 6;
   size_t header_bytes = 0;
+  if (h.ci == 0x73) {
+    DecodeFixedStructure(t, end, out);
+    return out;
+  }
   if (h.ci == 0x72) {
     header_bytes = 12;
   } else if (h.ci == 0x7A) {
     header_bytes = 4;
   } else if (h.ci != 0x78) {
-    const char* what = (h.ci == 0x73 || h.ci == 0x77) ? " (fixed data structure)"
-                       : h.ci == 0x76                 ? " (data most significant byte first)"
-                                                      : "";
+    const char* what = h.ci == 0x77   ? " (fixed data structure)"
+                       : h.ci == 0x76 ? " (data most significant byte first)"
+                                      : "";
     out.errors.push_back("CI " + HexByte(h.ci) + "h" + what + " not decoded");
     return out;
   }

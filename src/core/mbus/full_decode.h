@@ -75,11 +75,24 @@ std::vector<std::string> StatusBitNames(uint8_t status);
 // Medium byte by the EN 13757-3 table ("Heat (outlet)", "Warm water (30-90 °C)", ...).
 std::string MediumFullName(uint8_t code);
 
+// Status byte of the fixed data structure (CI 73h), bits named: bit 0 the counters' coding
+// (set: signed binary, clear: BCD), bit 1 stored at a fixed date (clear: actual values), bits 2-4
+// as in the variable structure, bits 5-7 manufacturer specific.
+std::vector<std::string> FixedStatusBitNames(uint8_t status);
+
+// Medium of the fixed data structure: four bits, the top two bits of each byte of the medium and
+// unit field (first byte the low pair). Its table is not the variable structure's.
+std::string FixedMediumName(uint8_t code);
+
 struct FullHeader {
   uint8_t c_field = 0;
   uint8_t address = 0;
   uint8_t ci = 0;
   bool long_header = false;  // CI 72h: identification, manufacturer, version, medium present
+  // CI 73h, the fixed data structure: identification, access number, status, the medium and
+  // unit field, then two 4-byte counters (the two records). No manufacturer, version, signature.
+  bool fixed_structure = false;
+  uint16_t medium_unit = 0;  // CI 73h: the medium and unit field, first byte in the low bits
   std::string id;            // eight digits as sent (BCD), most significant byte first
   uint16_t manufacturer_code = 0;
   std::string manufacturer;  // three letters

@@ -103,14 +103,16 @@ Json FullDecodeJson(const FullDecode& d) {
   header["id"] = h.id;
   header["manufacturer"] = Latin1ToUtf8(h.manufacturer);
   header["version"] = h.version;
-  header["medium_code"] = h.long_header ? Json(HexByte(h.medium_code)) : Json(nullptr);
+  const bool has_medium = h.long_header || h.fixed_structure;
+  header["medium_code"] = has_medium ? Json(HexByte(h.medium_code)) : Json(nullptr);
   header["medium"] = h.medium;
   header["access_number"] = h.access_number;
   header["status"] = HexByte(h.status);
   header["status_bits"] = h.status_bits;
-  header["signature"] = SignatureHex(h.signature);
+  header["signature"] = h.fixed_structure ? Json(nullptr) : Json(SignatureHex(h.signature));
   header["offset"] = h.offset;
   header["length"] = h.length;
+  if (h.fixed_structure) header["medium_unit"] = SignatureHex(h.medium_unit);
   j["header"] = std::move(header);
   Json records = Json::array();
   for (const FullRecord& r : d.records) {

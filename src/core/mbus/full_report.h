@@ -16,7 +16,7 @@ namespace orvio {
 // Bytes as two hex digits each, separated by blanks ("04 13"); "" for none.
 std::string HexBlanks(std::string_view bytes);
 
-// The signature field as sent, low byte first ("0000").
+// The signature field (or another two-byte field) as sent, low byte first ("0000").
 std::string SignatureHex(uint16_t signature);
 
 // The names of the bits set in the status byte, comma-separated ("power low, temporary error").
@@ -56,9 +56,10 @@ std::string DelimitedRows(const std::vector<std::vector<std::string>>& rows, cha
 std::string FullRecordsCsv(const FullDecode& decoded);
 
 // The decode as a JSON object: ok, errors, header (c, address, ci, id, manufacturer, version,
-// medium_code, medium, access_number, status, status_bits, signature, offset, length; null when
-// the frame failed) and records (number, function, storage, tariff, subunit, value, unit,
-// quantity, dif, vif, vife, data, offset, length). Members in that order.
+// medium_code, medium, access_number, status, status_bits, signature, offset, length; for the
+// fixed data structure signature is null and medium_unit, its medium and unit field as sent,
+// follows; null when the frame failed) and records (number, function, storage, tariff, subunit,
+// value, unit, quantity, dif, vif, vife, data, offset, length). Members in that order.
 nlohmann::ordered_json FullDecodeJson(const FullDecode& decoded);
 
 // A JSON value on one line: members in their order, every byte above 7Eh escaped, control

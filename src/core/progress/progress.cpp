@@ -60,11 +60,15 @@ double ScanAttemptMs(const Waits& w, bool answerRead) {
   return TunnelAttemptMs(w) + (answerRead ? w.modbusTimeoutMs : 0);
 }
 
-double ScanLeftMs(const Waits& w, int address, int retriesDone, int lastAddress) {
+double ScanLeftMs(const Waits& w, int address, int retriesDone, int lastAddress, double answering) {
   if (address > lastAddress) return 0;
-  const int here = std::max(1, Attempts(w) - std::max(0, retriesDone));
-  const double later = static_cast<double>(lastAddress - address) * Attempts(w);
-  return (here + later) * TunnelAttemptMs(w);
+  const double share = std::clamp(answering, 0.0, 1.0);
+  const double silentAddress = Attempts(w) * TunnelAttemptMs(w);
+  const double addressMs = share * ScanAttemptMs(w, true) + (1 - share) * silentAddress;
+  const double later = static_cast<double>(lastAddress - address) * addressMs;
+  if (retriesDone <= 0) return addressMs + later;
+  const int here = std::max(1, Attempts(w) - retriesDone);
+  return here * TunnelAttemptMs(w) + later;
 }
 
 Left SingleReadLeft(const Waits& w, int attemptsDone) {
@@ -141,6 +145,22 @@ Left SearchLeft(const SearchFrontier& frontier, const Waits& w, int metersLeft) 
   return {valuesMin * std::min(silent, oneMeter), valuesMax * most};
 }
 
+int ExpectedMetersLeft(int found, double shareDone) {
+  const int known = std::max(0, found);
+  const double share = std::clamp(shareDone, 0.0, 1.0);
+  const double perWalk = known / std::max(share, 0.1);
+  const int left = static_cast<int>(std::ceil(perWalk * (1 - share))) + 1;
+  return std::clamp(left, 0, std::max(0, kMaxMetersOnLine - known));
+}
+
+double SearchTypicalMaxMs(const SearchFrontier& frontier, const Waits& w, int metersLeft) {
+  const double t = w.scanTimeMs;
+  const double most = 2.0 * (Attempts(w) - 1) * t + 6.0 * t;  // as SearchLeft's
+  double values = 0;
+  for (int p = 1; p <= kDigits; ++p) values += frontier[static_cast<size_t>(p)];
+  return (values + kValuesPerPosition * static_cast<double>(std::max(0, metersLeft))) * most;
+}
+
 void Apply(JobState& job, const Report& report, double nowMs) {
   if (report.stepPrescribedMs > 0) {
     job.pace.prescribedMs += report.stepPrescribedMs;
@@ -190,8 +210,14 @@ Report ScanReport(const Waits& w, int from, int to, int address, int retriesDone
   r.total = std::max(1, to - from + 1);
   r.done = std::clamp(address - from, 0, r.total);
   r.stepPrescribedMs = ScanAttemptMs(w, answerRead);
-  const double left = ScanLeftMs(w, address, retriesDone, to);
+  // The addresses behind answered as often as the ones ahead are expected to.
+  const int scanned = std::clamp(address - from, 0, r.total);
+  const double answering = scanned > 0 ? std::min(1.0, double(std::max(0, found)) / scanned) : 0;
+  const double left = ScanLeftMs(w, address, retriesDone, to, answering);
   r.prescribedLeft = {left, left};
+  r.assumes = "Time left: the addresses left answer as often as the " + std::to_string(scanned) +
+              " scanned (" + std::to_string(std::max(0, found)) +
+              " found); a silent one takes every repeat.";
   return r;
 }
 
@@ -228,7 +254,18 @@ Report SearchReport(const std::array<uint8_t, 9>& digits, const Waits& w, int se
   r.total = 1000;
   r.done = std::clamp(static_cast<int>(share * r.total), 0, r.total);
   r.stepPrescribedMs = static_cast<double>(waitsDone) * w.scanTimeMs;
-  r.prescribedLeft = SearchLeft(WildcardFrontier(digits), w, kMaxMetersOnLine - std::max(0, found));
+  const SearchFrontier frontier = WildcardFrontier(digits);
+  const Left bound = SearchLeft(frontier, w, kMaxMetersOnLine - std::max(0, found));
+  const int expected = ExpectedMetersLeft(found, share);
+  r.prescribedLeft = {
+      bound.minMs,
+      std::max(bound.minMs, std::min(bound.maxMs, SearchTypicalMaxMs(frontier, w, expected)))};
+  r.assumes = "Time left: least if no further meter answers; most if about " +
+              std::to_string(expected) + " more meter(s) answer (" +
+              std::to_string(std::max(0, found)) + " found in " +
+              std::to_string(static_cast<int>(share * 100)) +
+              " % of the IDs), each refined by ten more selections, every selection with its "
+              "repeats. Many meters sharing ID digits take longer.";
   return r;
 }
 

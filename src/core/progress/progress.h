@@ -56,10 +56,12 @@ std::string LeftText(const Left& left);
 // answer bytes were read (something answered).
 double ScanAttemptMs(const Waits& w, bool answerRead);
 // What is left of a scan about to make attempt `retriesDone` + 1 at `address` up to
-// `lastAddress`: the attempts left at this address and every later address taken as silent
-// (a silent address costs retry setting + 1 attempts; an answering one is cheaper, and the pace
-// catches up with meters found).
-double ScanLeftMs(const Waits& w, int address, int retriesDone, int lastAddress);
+// `lastAddress`. A silent address costs retry setting + 1 attempts, an answering one a single
+// attempt with its answer read. The addresses not yet tried answer in the share `answering`
+// (0..1) of those scanned so far and are silent otherwise; an address whose first attempt went
+// unanswered has its repeats left, taken as silent.
+double ScanLeftMs(const Waits& w, int address, int retriesDone, int lastAddress,
+                  double answering = 0);
 
 // One-meter request (read, medium change, counter value): attempts left after `attemptsDone`
 // failed ones, the last of them with its answer read.
@@ -110,6 +112,16 @@ Left SearchLeft(const SearchFrontier& frontier, const Waits& w, int metersLeft);
 // maximum when nothing else is known about the line.
 inline constexpr int kMaxMetersOnLine = 250;
 
+// Meters a wildcard search may still find: those found so far extrapolated over the share of the
+// walk not yet done (`shareDone` 0..1, counted as at least a tenth, so that an early find does
+// not promise a full line), plus one; at most what the line can still hold.
+int ExpectedMetersLeft(int found, double shareDone);
+
+// The typical longest wait of a wildcard search: every selection left costs its most (repeats,
+// then an answer and its read), and each of `metersLeft` meters costs one refinement, ten more
+// selections at the next position (two meters sharing a prefix part at the next digit).
+double SearchTypicalMaxMs(const SearchFrontier& frontier, const Waits& w, int metersLeft);
+
 // ---- the line the window shows ----
 
 struct Report {
@@ -121,6 +133,7 @@ struct Report {
   double stepPrescribedMs = 0;  // prescribed time of the work finished since the last report
   Left prescribedLeft;          // prescribed time left (not known: nothing shown)
   bool periodic = false;        // an endless job: the time left is "next in ..."
+  std::string assumes;          // what the time left assumes (the view's tooltip)
 };
 
 // The state of one running job, kept between reports.
@@ -153,7 +166,8 @@ Report ScanReport(const Waits& w, int from, int to, int address, int retriesDone
 // After the failed attempt number `attemptsDone` of a one-meter request to `address`.
 Report SingleReadReport(const Waits& w, int address, int attemptsDone);
 // A wildcard search about to select `digits`, after `selections` selections and `waitsDone` scan
-// times since the last report, with `found` meters read.
+// times since the last report, with `found` meters read. Its range: the least is SearchLeft's;
+// the most is SearchTypicalMaxMs for ExpectedMetersLeft (never beyond SearchLeft's bound).
 Report SearchReport(const std::array<uint8_t, 9>& digits, const Waits& w, int selections, int found,
                     int waitsDone);
 // "Find by ID" with an exact ID, before its selection.

@@ -50,7 +50,8 @@ FileLocations DecideFileLocations(const LocationInputs& in) {
   }
   out.settingsFile = Join(XdgBase(in.xdgConfigHome, in.home, ".config"), "orvio/orvio.ini");
   out.logFolder = Join(XdgBase(in.xdgDataHome, in.home, ".local/share"), "orvio/files");
-  out.dataDir = WithSeparator(in.documentsFolder.empty() ? in.home : in.documentsFolder);
+  const bool documents = !in.documentsFolder.empty() && in.documentsFolderWritable;
+  out.dataDir = WithSeparator(documents ? in.documentsFolder : in.home);
   const std::string relative =
       (std::filesystem::path(folder) / "../share/doc/orvio" / kManualName).lexically_normal();
   out.manualCandidates = {besideManual};
@@ -59,6 +60,14 @@ FileLocations DecideFileLocations(const LocationInputs& in) {
         out.manualCandidates.end())
       out.manualCandidates.push_back(candidate);
   return out;
+}
+
+std::string DialogFolder(const std::string& wanted, const std::vector<std::string>& fallbacks,
+                         const std::function<bool(const std::string&)>& writable) {
+  if (!wanted.empty() && writable(wanted)) return wanted;
+  for (const std::string& folder : fallbacks)
+    if (!folder.empty() && writable(folder)) return WithSeparator(folder);
+  return fallbacks.empty() ? wanted : WithSeparator(fallbacks.back());
 }
 
 }  // namespace orvio

@@ -4,6 +4,7 @@
 // keeps them in the user's XDG folders instead.
 #pragma once
 
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -17,6 +18,8 @@ struct LocationInputs {
   std::string xdgConfigHome;             // $XDG_CONFIG_HOME, "" when unset
   std::string xdgDataHome;               // $XDG_DATA_HOME, "" when unset
   std::string documentsFolder;           // the user's documents folder, "" when unknown
+  // The documents folder exists and the user may write to it (a fresh account has none).
+  bool documentsFolderWritable = true;
 };
 
 struct FileLocations {
@@ -31,9 +34,17 @@ struct FileLocations {
 // Portable: settings "<folder>/<base name>.ini", log "<folder>/files", Dir "<folder>/", manual
 // "<folder>/UsrMan.pdf". Installed: settings "$XDG_CONFIG_HOME/orvio/orvio.ini" (default
 // "$HOME/.config"), log "$XDG_DATA_HOME/orvio/files" (default "$HOME/.local/share"), Dir the
-// documents folder (else the home folder), manual beside the executable, then in
+// documents folder when it exists and is writable (else the home folder), manual beside the
+// executable, then in
 // "<folder>/../share/doc/orvio/" and "/usr/share/doc/orvio/". XDG variables holding a relative
 // path are ignored, as the XDG base directory rules require.
 FileLocations DecideFileLocations(const LocationInputs& in);
+
+// The folder a file dialog starts in: `wanted` (the "Dir" setting) when `writable` says it is an
+// existing folder the user may write to, else the first of `fallbacks` that is; the last
+// fallback when none is. A dialog never starts where a save must fail (such as /usr/bin, the
+// installed copy's working folder).
+std::string DialogFolder(const std::string& wanted, const std::vector<std::string>& fallbacks,
+                         const std::function<bool(const std::string&)>& writable);
 
 }  // namespace orvio

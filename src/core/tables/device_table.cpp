@@ -15,16 +15,24 @@ void ClearDataCells(TextGrid& grid) {
     for (int col = 0; col < grid.ColCount(); ++col) grid.SetCell(col, row, "");
   }
 }
+bool RowEmpty(const TextGrid& grid, int row) {
+  for (int col = 0; col < grid.ColCount(); ++col)
+    if (!grid.Cell(col, row).empty()) return false;
+  return true;
+}
 }  // namespace
 
-void AppendDeviceRow(TextGrid& devices, const DeviceRowCells& cells) {
+bool AppendDeviceRow(TextGrid& devices, const DeviceRowCells& cells) {
   // A grid reduced to its header would otherwise get the record written over the header.
   if (devices.RowCount() < 2) devices.SetRowCount(2);
   const int row = devices.RowCount() - 1;
+  const int last = kDeviceTableMaxRows - 1;
+  if (row > last || (row == last && !RowEmpty(devices, row))) return false;
   for (int col = 0; col < kDeviceColumns; ++col) {
     devices.SetCell(col, row, cells[static_cast<size_t>(col)]);
   }
-  devices.SetRowCount(row + 2);
+  if (row < last) devices.SetRowCount(row + 2);
+  return true;
 }
 
 void ClearDeviceTable(TextGrid& devices) {

@@ -16,8 +16,11 @@ inline constexpr int kDeviceAddressColumn = 1;
 // the rows that can be marked).
 inline constexpr int kDeviceTableMaxRows = 251;
 
-// Fills the last row with the record's cells and adds one empty row below it.
-void AppendDeviceRow(TextGrid& devices, const DeviceRowCells& cells);
+// Fills the last row with the record's cells and adds one empty row below it, as long as the
+// table stays within kDeviceTableMaxRows rows (as a table file's import does): the record that
+// fills the last of them adds no empty row, and a table whose last row is filled takes no more.
+// Returns false, the grid untouched, when the table is full.
+bool AppendDeviceRow(TextGrid& devices, const DeviceRowCells& cells);
 
 // "Clear": empties every data cell and leaves the header and one empty row.
 void ClearDeviceTable(TextGrid& devices);

@@ -4,6 +4,7 @@
 
 #include <filesystem>
 #include <fstream>
+#include <limits>
 #include <sstream>
 
 #include "sim/gateway_sim.h"
@@ -108,6 +109,22 @@ INSTANTIATE_TEST_SUITE_P(
                       FieldRow{"bcd4_negative", 0x0A, -123, "23 F1"},
                       FieldRow{"real32_one", 0x05, 1, "00 00 80 3F"}),
     [](const auto& info) { return std::string(info.param.name); });
+
+// A real's integer part; reals beyond int64 saturate (the cast alone is undefined), NaN is 0.
+TEST(DataFields, RealsOutsideInt64SaturateAndNaNIsZero) {
+  const auto real = [](const char* data) {
+    DataRecord r;
+    r.header = Bytes({0x05, 0x13});
+    EXPECT_TRUE(ParseHex(data, &r.data));
+    return r.IntegerValue();
+  };
+  EXPECT_EQ(real("00 00 28 C2"), -42);                                  // -42.0
+  EXPECT_EQ(real("CA F2 49 71"), std::numeric_limits<int64_t>::max());  // 1e30
+  EXPECT_EQ(real("CA F2 49 F1"), std::numeric_limits<int64_t>::min());  // -1e30
+  EXPECT_EQ(real("00 00 00 5F"), std::numeric_limits<int64_t>::max());  // 2^63
+  EXPECT_EQ(real("00 00 80 7F"), std::numeric_limits<int64_t>::max());  // +inf
+  EXPECT_EQ(real("00 00 C0 7F"), 0);                                    // NaN
+}
 
 TEST(SplitRecords, WalksFillersManufacturerDataAndRefusesTruncation) {
   std::vector<DataRecord> r;
