@@ -67,7 +67,8 @@ int TForm1::AnswerWaitMs(int timeoutMs) const {
 }
 
 progress::Waits TForm1::PrescribedWaits() const {
-  return {UD_timeout->Position(), AnswerWaitMs(UD_modbusTimeout->Position()), UD_retry->Position()};
+  return {UD_timeout->Position(), AnswerWaitMs(UD_modbusTimeout->Position()), UD_retry->Position(),
+          link.FinishEarly() ? kAnswerMsFinishingEarly : -1};
 }
 
 // A running tunnel transaction (scan, one-meter request) waits what its two timers were set to

@@ -108,7 +108,8 @@ void SecondaryIDThread::SendSetAddress(uint8_t address, uint8_t newAddress) {
 void SecondaryIDThread::LogChecking(const SearchDigitArray& digits) { Memo(CheckingLine(digits)); }
 
 progress::Waits SecondaryIDThread::Waits() const {
-  return {progress::WorkerWaitMs(settings_.scanTimeMs, kWaitStepMs), 0, settings_.retrySetting};
+  return {progress::WorkerWaitMs(settings_.scanTimeMs, kWaitStepMs), 0, settings_.retrySetting,
+          settings_.answerWaitMs};
 }
 
 void SecondaryIDThread::PostProgress(const progress::Report& report) {
@@ -116,8 +117,9 @@ void SecondaryIDThread::PostProgress(const progress::Report& report) {
 }
 
 void SecondaryIDThread::ReportSearch(const SearchDigitArray& digits) {
-  PostProgress(progress::SearchReport(digits, Waits(), selections_, found_, waitsSinceReport_));
-  waitsSinceReport_ = 0;
+  PostProgress(progress::SearchReport(digits, Waits(), selections_, found_, waitsSinceReport_,
+                                      answerWaitsSinceReport_));
+  waitsSinceReport_ = answerWaitsSinceReport_ = 0;
 }
 
 // One tunnel transaction, the same as a scan's (src/engine/tunnel.h), run on the user-interface
@@ -144,11 +146,12 @@ void SecondaryIDThread::WaitAndFetch() {
     });
   });
   ended.acquire();
+  ++waitsSinceReport_;
   switch (result.end) {
-    case TunnelResult::End::kStopped: waitsSinceReport_ += 1; return;
-    case TunnelResult::End::kNoStatus: waitsSinceReport_ += 2; return;
-    case TunnelResult::End::kNoAnswer: waitsSinceReport_ += 3; return;
-    case TunnelResult::End::kAnswer: waitsSinceReport_ += 3; break;
+    case TunnelResult::End::kStopped: return;
+    case TunnelResult::End::kNoStatus: answerWaitsSinceReport_ += 1; return;
+    case TunnelResult::End::kNoAnswer: answerWaitsSinceReport_ += 2; return;
+    case TunnelResult::End::kAnswer: answerWaitsSinceReport_ += 2; break;
   }
   OnUi([this, &result](TForm1& f) {
     WorkerAnswer = ExtractTunnelledTelegram(
@@ -275,7 +278,7 @@ void SecondaryIDThread::EndSection() {
 
 void SecondaryIDThread::run() {
   startPosition_ = 1;
-  selections_ = found_ = waitsSinceReport_ = 0;
+  selections_ = found_ = waitsSinceReport_ = answerWaitsSinceReport_ = 0;
   try {
     ReceiveReset();
     WorkerAnswer.clear();
@@ -320,6 +323,7 @@ bool TForm1::StartSecondaryIDThread() {
   s.retrySetting = UD_retry->Position();
   s.id = editID->text().toStdString();
   s.newAddress = UD_address->Position();
+  if (link.FinishEarly()) s.answerWaitMs = AnswerWaitMs(s.scanTimeMs);
   s.changeAddress = search.ChangeAddressRequested;
   const int row = SelectedMbusRow();
   if (row >= 1 && row < gridLoops->RowCount()) s.changeId = gridLoops->Cell(0, row);

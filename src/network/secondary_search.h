@@ -29,6 +29,7 @@ struct SecondarySearchSettings {
   int newAddress = 1;          // UD_address: the change-address run's new primary address
   bool changeAddress = false;  // ChangeAddressRequested
   std::string changeId;        // ID cell of the row SelectedMbusRow (change-address run)
+  int answerWaitMs = -1;  // what a wait for an answer is expected to last (below 0: the scan time)
 };
 
 class SecondaryIDThread : public QThread {
@@ -86,7 +87,8 @@ class SecondaryIDThread : public QThread {
   // For the progress view: selections sent, meters read, waits since the last report.
   int selections_ = 0;
   int found_ = 0;
-  int waitsSinceReport_ = 0;
+  int waitsSinceReport_ = 0;        // scan-time waits
+  int answerWaitsSinceReport_ = 0;  // waits for an answer
 };
 
 }  // namespace orvio

@@ -251,6 +251,20 @@ TEST(Progress, SearchRangeIsBoundedByTheMetersExpected) {
   EXPECT_GE(later.prescribedLeft.maxMs, later.prescribedLeft.minMs);
 }
 
+TEST(Progress, SearchWaitsForAnswersThatFinishEarlyCountOnlyTheirOwnTime) {
+  // A worker whose answer waits take 10 ms instead of the whole scan time: a silent selection is
+  // one scan time and one short wait, an answered one a scan time and two.
+  Waits early{1000, 0, 1, 10};
+  const Left fixed = SearchLeft(ExactFrontier(), {1000, 0, 1}, 0);
+  const Left quick = SearchLeft(ExactFrontier(), early, 0);
+  EXPECT_DOUBLE_EQ(fixed.minMs, 2 * 2 * 1000.0);
+  EXPECT_DOUBLE_EQ(quick.minMs, 2 * (1000.0 + 10));
+  EXPECT_DOUBLE_EQ(quick.maxMs, (1000.0 + 10) + 2 * (1000.0 + 20));
+  EXPECT_DOUBLE_EQ(SetAllRowMs(early, 500), 4 * 1020.0 + 250);
+  const Report r = SearchReport(Digits("78563FFF"), early, 41, 3, 5, 9);
+  EXPECT_DOUBLE_EQ(r.stepPrescribedMs, 5 * 1000.0 + 9 * 10);
+}
+
 TEST(Progress, SearchReportSaysDigitPrefixSelectionsAndShare) {
   const Report r = SearchReport(Digits("78563FFF"), {1000, 0, 1}, 41, 3, 5);
   EXPECT_EQ(r.where, "digit 5 of 8, prefix 7856, 41 selections");

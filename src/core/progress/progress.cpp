@@ -89,8 +89,8 @@ double RequestsLeftMs(const Waits& w, int requestsLeft) {
 
 double SetAllRowMs(const Waits& w, int pollMs) {
   constexpr int kTransactions = 4;  // selection, new address, deselection, read at the new one
-  constexpr int kWaitsPerTransaction = 3;
-  return kTransactions * kWaitsPerTransaction * static_cast<double>(w.scanTimeMs) + pollMs / 2.0;
+  // Each one the scan time and the two waits for the answer's status and bytes.
+  return kTransactions * (w.scanTimeMs + 2 * w.WorkerAnswerMs()) + pollMs / 2.0;
 }
 
 int WorkerWaitMs(int scanTimeMs, int stepMs) {
@@ -126,11 +126,21 @@ SearchFrontier ExactFrontier() {
   return f;
 }
 
+namespace {
+// A selection or read of the search: the scan time, the answer status and, when something
+// answered, the answer's bytes.
+double SilentTransactionMs(const Waits& w) { return w.scanTimeMs + w.WorkerAnswerMs(); }
+double AnsweredTransactionMs(const Waits& w) { return w.scanTimeMs + 2 * w.WorkerAnswerMs(); }
+// The most one selection costs: its repeats, then an answer and the read of the selected meter.
+double MostPerSelectionMs(const Waits& w) {
+  return (Attempts(w) - 1) * SilentTransactionMs(w) + 2 * AnsweredTransactionMs(w);
+}
+}  // namespace
+
 Left SearchLeft(const SearchFrontier& frontier, const Waits& w, int metersLeft) {
-  const double t = w.scanTimeMs;
-  const double silent = 2.0 * Attempts(w) * t;
-  const double oneMeter = 6.0 * t;  // select answered (3 waits), read answered (3 waits)
-  const double most = 2.0 * (Attempts(w) - 1) * t + oneMeter;
+  const double silent = Attempts(w) * SilentTransactionMs(w);
+  const double oneMeter = 2 * AnsweredTransactionMs(w);  // select answered, read answered
+  const double most = MostPerSelectionMs(w);
   const long long pairs = std::max(0, metersLeft) / 2;
   double valuesMin = 0;
   double valuesMax = 0;
@@ -154,8 +164,7 @@ int ExpectedMetersLeft(int found, double shareDone) {
 }
 
 double SearchTypicalMaxMs(const SearchFrontier& frontier, const Waits& w, int metersLeft) {
-  const double t = w.scanTimeMs;
-  const double most = 2.0 * (Attempts(w) - 1) * t + 6.0 * t;  // as SearchLeft's
+  const double most = MostPerSelectionMs(w);  // as SearchLeft's
   double values = 0;
   for (int p = 1; p <= kDigits; ++p) values += frontier[static_cast<size_t>(p)];
   return (values + kValuesPerPosition * static_cast<double>(std::max(0, metersLeft))) * most;
@@ -233,7 +242,7 @@ Report SingleReadReport(const Waits& w, int address, int attemptsDone) {
 }
 
 Report SearchReport(const std::array<uint8_t, 9>& digits, const Waits& w, int selections, int found,
-                    int waitsDone) {
+                    int waitsDone, int answerWaitsDone) {
   Report r;
   const int q = std::max(1, SearchDepth(digits));
   std::string prefix;
@@ -253,7 +262,8 @@ Report SearchReport(const std::array<uint8_t, 9>& digits, const Waits& w, int se
   }
   r.total = 1000;
   r.done = std::clamp(static_cast<int>(share * r.total), 0, r.total);
-  r.stepPrescribedMs = static_cast<double>(waitsDone) * w.scanTimeMs;
+  r.stepPrescribedMs = static_cast<double>(waitsDone) * w.scanTimeMs +
+                       static_cast<double>(answerWaitsDone) * w.WorkerAnswerMs();
   const SearchFrontier frontier = WildcardFrontier(digits);
   const Left bound = SearchLeft(frontier, w, kMaxMetersOnLine - std::max(0, found));
   const int expected = ExpectedMetersLeft(found, share);

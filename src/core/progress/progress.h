@@ -19,6 +19,10 @@ struct Waits {
   int scanTimeMs = 1000;      // UD_timeout
   int modbusTimeoutMs = 600;  // UD_modbusTimeout
   int retries = 2;            // UD_retry
+  // The search worker's two waits for the gateway's answers after each selection or read; below
+  // zero, the scan time, as with fixed waits (when waits finish early they are much shorter).
+  int workerAnswerMs = -1;
+  double WorkerAnswerMs() const { return workerAnswerMs < 0 ? scanTimeMs : workerAnswerMs; }
 };
 
 // ---- pace and time left ----
@@ -169,7 +173,7 @@ Report SingleReadReport(const Waits& w, int address, int attemptsDone);
 // times since the last report, with `found` meters read. Its range: the least is SearchLeft's;
 // the most is SearchTypicalMaxMs for ExpectedMetersLeft (never beyond SearchLeft's bound).
 Report SearchReport(const std::array<uint8_t, 9>& digits, const Waits& w, int selections, int found,
-                    int waitsDone);
+                    int waitsDone, int answerWaitsDone = 0);
 // "Find by ID" with an exact ID, before its selection.
 Report ExactSearchReport(const std::string& id, const Waits& w);
 // A job of `total` equal steps of `stepMs` each, `done` of them finished:
