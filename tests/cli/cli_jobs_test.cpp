@@ -4,6 +4,7 @@
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <poll.h>
+#include <pty.h>
 #include <signal.h>
 #include <sys/file.h>
 #include <sys/stat.h>
@@ -43,11 +44,18 @@ std::vector<std::string> Words(const std::string& text) {
 }
 
 // Runs orvio-cli with `args`; `whileRunning` (when given) is called with the child's PID once it
-// runs, before its outputs are read to their end.
+// runs, before its outputs are read to their end. With `terminalErr` standard error is a
+// pseudo-terminal.
 CliRun Cli(const std::vector<std::string>& args, const std::vector<std::string>& env = {},
-           const std::function<void(pid_t)>& whileRunning = {}, const std::string& prefix = {}) {
+           const std::function<void(pid_t)>& whileRunning = {}, const std::string& prefix = {},
+           bool terminalErr = false) {
   int out[2], err[2];
-  if (::pipe(out) != 0 || ::pipe(err) != 0) return {};
+  if (::pipe(out) != 0) return {};
+  if (terminalErr) {
+    if (::openpty(&err[0], &err[1], nullptr, nullptr, nullptr) != 0) return {};
+  } else if (::pipe(err) != 0) {
+    return {};
+  }
   const pid_t pid = ::fork();
   if (pid == 0) {
     ::dup2(out[1], 1);
@@ -258,6 +266,18 @@ TEST_P(CliJobs, DevicesAreTheActivatedMeters) {
   EXPECT_EQ(r.out, "");
 }
 
+TEST_P(CliJobs, ProgressOnlyOnATerminalAndNeverOnStandardOutput) {
+  const std::string scan = "scan --from 1 --to 2 --scan-time 300 --retry 0";
+  CliRun r = Cli(Args(scan, GetParam()), {}, {}, {}, /*terminalErr=*/true);
+  ASSERT_EQ(r.status, 0) << r.err;
+  EXPECT_NE(r.err.find("Scan: address 2 of 1..2"), std::string::npos) << r.err;
+  EXPECT_NE(r.err.find("left"), std::string::npos) << r.err;
+  EXPECT_EQ(r.out.find("Scan:"), std::string::npos);
+  EXPECT_EQ(Lines(r.out).size(), 3u);
+  r = Cli(Args(scan, GetParam()));
+  EXPECT_EQ(r.err, "");
+}
+
 TEST_P(CliJobs, AGatewayThatFailsIsStatusOne) {
   orvio::sim::Fault silent;
   silent.function = 4;
@@ -346,6 +366,19 @@ TEST(CliJobsArguments, HelpPerJob) {
     EXPECT_EQ(r.out.rfind(std::string("Usage: orvio-cli ") + job + " LINK", 0), 0u) << r.out;
     EXPECT_NE(r.out.find("--fixed-waits"), std::string::npos);
   }
+}
+
+TEST(CliJobsArguments, ProgramLinksNoWidgets) {
+  const std::string command = std::string("ldd ") + ORVIO_CLI_EXE;
+  FILE* p = ::popen(command.c_str(), "r");
+  ASSERT_NE(p, nullptr);
+  std::string libraries;
+  char buffer[512];
+  while (std::fgets(buffer, sizeof buffer, p)) libraries += buffer;
+  ::pclose(p);
+  EXPECT_NE(libraries.find("libQt6Core"), std::string::npos);
+  EXPECT_EQ(libraries.find("libQt6Widgets"), std::string::npos);
+  EXPECT_EQ(libraries.find("libQt6Gui"), std::string::npos);
 }
 
 class CliPorts : public ::testing::Test {
