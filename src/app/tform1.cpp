@@ -22,6 +22,7 @@
 #include "app/tfabout.h"
 #include "core/gateway/configuration.h"
 #include "core/settings/control_ranges.h"
+#include "core/tables/table_headers.h"
 #include "mbus/record_view.h"
 
 namespace orvio {
@@ -740,26 +741,12 @@ void TForm1::MemoTrace::CheckState(const std::string& text) {
 }
 
 void TForm1::ApplyHeadersAndCaptions() {
-  const char* devices[] = {"ID ",
-                           "Addr ",
-                           "Mfr ",
-                           "Medium ",
-                           "Unit ",
-                           "MValue ",
-                           "T1 Value ",
-                           "T2 Value ",
-                           "T3 Value ",
-                           "T4 Value ",
-                           "Status ",
-                           "Main VIF ",
-                           "Aux VIFs ",
-                           "Tarriff Start1/2/3/4-End1/2/3/4 ",
-                           "Flow (25th reg.) "};
-  for (int c = 0; c < 15; ++c) GridDevices->SetCellText(c, 0, devices[c]);
-  const char* loops[] = {"ID ", "Addr ", "Mfr ", "Value ", "Unit ", "Medium ", "Status ", "Time "};
-  for (int c = 0; c < 8; ++c) gridLoops->SetCellText(c, 0, loops[c]);
-  const char* regs[] = {"Addr. modbus", "High ", "Notes/Decode ", "Low ", "Notes/Decode ", "Time "};
-  for (int c = 0; c < 6; ++c) gridInputRegisters->SetCellText(c, 0, regs[c]);
+  for (int c = 0; c < static_cast<int>(kDeviceTableHeaders.size()); ++c)
+    GridDevices->SetCellText(c, 0, kDeviceTableHeaders[static_cast<size_t>(c)]);
+  for (int c = 0; c < static_cast<int>(kMeterTableHeaders.size()); ++c)
+    gridLoops->SetCellText(c, 0, kMeterTableHeaders[static_cast<size_t>(c)]);
+  for (int c = 0; c < static_cast<int>(kRegisterTableHeaders.size()); ++c)
+    gridInputRegisters->SetCellText(c, 0, kRegisterTableHeaders[static_cast<size_t>(c)]);
   Butt_clear_grid->setText("Clear table");
   Butt_load_data->setText("Load");
   Butt_save_data->setText("Save");

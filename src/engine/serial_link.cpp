@@ -120,6 +120,17 @@ bool SerialLink::LockedByFile(const QString& device, PortRefusal* why) const {
   return false;
 }
 
+std::optional<long> SerialLink::LockingProcess(const QString& device) const {
+  for (const QString& dir : lockDirs_) {
+    const QString path = LockFilePath(dir, device);
+    if (!QFileInfo::exists(path)) continue;
+    bool readable = false;
+    const auto pid = LockFileHolder(path, &readable);
+    if (pid && ProcessRunning(*pid)) return pid;
+  }
+  return std::nullopt;
+}
+
 bool SerialLink::TakeLockFile(const QString& device) {
   for (const QString& dir : lockDirs_) {
     const QFileInfo info(dir);

@@ -7,6 +7,7 @@
 #include <QSerialPort>
 #include <QString>
 #include <QStringList>
+#include <optional>
 #include <string>
 
 #include "core/link/port_lock.h"
@@ -35,6 +36,9 @@ class SerialLink : public QObject {
   // flock on it, and it opens for reading and writing (exclusively) and closes again at once.
   // When it cannot, `reason` (if given) receives why, as PortRefusalText words it.
   bool Probe(const QString& device, QString* reason = nullptr);
+  // The running process a UUCP lock file of the device names (the lock folders are searched);
+  // nothing when no such lock file names one.
+  std::optional<long> LockingProcess(const QString& device) const;
   // Opens the port; on failure returns false and `error` holds the port layer's text.
   bool Open(const QString& device, qint32 speed, QSerialPort::Parity parity,
             QSerialPort::StopBits stop, QString* error);

@@ -132,6 +132,25 @@ const StatusStepSpec* StatusStepAt(int step) {
   return &StatusSteps()[static_cast<size_t>(step - 1)];
 }
 
+const char* StatusItemName(int step) {
+  static constexpr const char* kNames[kStatusStepCount] = {"Active devices",
+                                                           "M-Bus flags",
+                                                           "Working days",
+                                                           "Active-device bitmap",
+                                                           "Modbus card version",
+                                                           "Identification",
+                                                           "IP",
+                                                           "GATE",
+                                                           "MASK",
+                                                           "CONTROL IP #1",
+                                                           "CONTROL IP #2",
+                                                           "DATA IP #1",
+                                                           "DATA IP #2",
+                                                           "NETWORK NUMBER (Identification)"};
+  if (step < 1 || step > kStatusStepCount) return "";
+  return kNames[step - 1];
+}
+
 std::string BlankHex(std::string_view bytes) {
   std::string out;
   out.reserve(bytes.size() * 3);

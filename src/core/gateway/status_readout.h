@@ -35,6 +35,10 @@ const std::array<StatusStepSpec, kStatusStepCount>& StatusSteps();
 // The step's entry; nullptr outside 1..14 (the readout has ended).
 const StatusStepSpec* StatusStepAt(int step);
 
+// What step 1..14 reads, as the command line names its items ("Active devices", "IP", ...);
+// the lines of the steps with a label start with it and ": ". "" outside 1..14.
+const char* StatusItemName(int step);
+
 // One blank before each byte's two upper-case hex digits (" 01 03"): the form of the status
 // readout's "UNMD:" lines and of Activate All's "RCVD:" lines.
 std::string BlankHex(std::string_view bytes);
