@@ -9,7 +9,8 @@ folder, against the build installed into a scratch prefix (cmake --install), wit
     from the build tree and repository paths from the source tree;
   - "68 1F 1F 68 08 ..." replaced by the whole telegram it stands for;
   - telegrams.txt, named by the examples, written there from the shipped sample telegrams;
-  - TCP port 1502 replaced by a free port (other programs may hold 1502);
+  - TCP port 1502 replaced by a free port (other programs may hold 1502), and the gateway or
+    serial port of a job's example by the simulator the document started;
   - orvio run offscreen, leaving at its first painted window.
 
 A simulator started by an example serves until the examples of its document have run (so that
@@ -134,6 +135,11 @@ def main():
             shell = (command.replace("68 1F 1F 68 08 ...", ELLIPSIS_TELEGRAM)
                      .replace("/usr/share/doc/orvio", os.path.join(prefix, "share/doc/orvio"))
                      .replace("1502", port))
+            # The jobs' examples name a gateway on the site's network or a serial port: they
+            # run against the simulator the document started, over TCP.
+            shell = re.sub(r"--tcp 192\.168\.1\.100(:502)?", "--tcp 127.0.0.1:" + port, shell)
+            shell = re.sub(r"--serial \S+( --baud \d+)?( --parity \w+)?( --stop \d)?",
+                           "--tcp 127.0.0.1:" + port, shell)
             shell = re.sub(r"(^|[\s|])build/release/", r"\1" + build + "/", shell)
             shell = re.sub(r"(^|\s)(sim/|tests/)", r"\1" + source + r"/\2", shell)
             where = f"{os.path.relpath(document, source)}: {example}"
