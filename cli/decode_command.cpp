@@ -17,6 +17,7 @@
 #include "core/bytes.h"
 #include "core/mbus/full_decode.h"
 #include "core/mbus/full_report.h"
+#include "core/text/columns.h"
 
 namespace orvio::cli {
 
@@ -67,11 +68,6 @@ std::string DisplayUtf8(std::string text) {
 std::string Display(const std::string& text) { return DisplayUtf8(Latin1ToUtf8(text)); }
 
 // Characters on the terminal of a Display() text.
-size_t Width(const std::string& utf8) {
-  return static_cast<size_t>(std::count_if(utf8.begin(), utf8.end(), [](char c) {
-    return (static_cast<unsigned char>(c) & 0xC0) != 0x80;
-  }));
-}
 
 enum class ReadResult { kOk, kUnusable };
 
@@ -156,30 +152,6 @@ std::string TelegramJson(const TelegramDecode& d) {
 
 std::string FullJson(const FullDecode& d) { return JsonLine(FullDecodeJson(d)); }
 
-namespace {
-
-// Rows of display cells in columns two blanks apart, trailing blanks cut, one line each.
-std::string AlignedRows(const std::vector<std::vector<std::string>>& table) {
-  std::vector<size_t> widths;
-  for (const auto& row : table) {
-    widths.resize(std::max(widths.size(), row.size()));
-    for (size_t c = 0; c < row.size(); ++c) widths[c] = std::max(widths[c], Width(row[c]));
-  }
-  std::string out;
-  for (const auto& row : table) {
-    std::string line;
-    for (size_t c = 0; c < row.size(); ++c) {
-      line += row[c];
-      if (c + 1 < row.size()) line.append(widths[c] - Width(row[c]) + 2, ' ');
-    }
-    while (!line.empty() && line.back() == ' ') line.pop_back();
-    out += line + "\n";
-  }
-  return out;
-}
-
-}  // namespace
-
 std::string TelegramText(const TelegramDecode& d) {
   std::string out;
   if (!d.decoded) {
@@ -200,7 +172,7 @@ std::string TelegramText(const TelegramDecode& d) {
     for (const std::string& c : row.Cells()) cells.push_back(Display(c));
     table.push_back(std::move(cells));
   }
-  out += AlignedRows(table);
+  out += AlignedColumns(table);
   out += "Main value: ";
   out += d.unit.empty() && d.value.empty() ? "none" : Display(d.value) + " " + Display(d.unit);
   out += "\n";
@@ -236,7 +208,7 @@ std::string FullText(const FullDecode& d) {
     for (std::string& cell : cells) cell = DisplayUtf8(std::move(cell));
     table.push_back(std::move(cells));
   }
-  return out + AlignedRows(table);
+  return out + AlignedColumns(table);
 }
 
 int RunCli(const std::vector<std::string>& args, std::istream& in, std::ostream& out,
