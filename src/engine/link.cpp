@@ -129,7 +129,6 @@ void Link::Arm(DTimer* wait) {
 void Link::CheckAnswer() {
   const bool complete = TcpConnected ? TcpAnswersComplete(tcpRequests_, TcpRxBuffer)
                                      : RtuAnswersComplete(rtuRequests_, SerialRxBuffer);
-  answerComplete_ = complete;
   if (!complete || !finishEarly_ || transmitting_ || !armed_ || !armed_->Enabled()) return;
   armed_->EndNow();
   armed_ = nullptr;
@@ -145,7 +144,13 @@ UnwrappedAnswer Link::Answer() const {
 void Link::Forget() {
   rtuRequests_.clear();
   tcpRequests_.clear();
-  answerComplete_ = false;
+}
+
+void Link::PurgeSerial() {
+  if (transmitting_)
+    serial_->PurgeInput();
+  else
+    serial_->Purge();
 }
 
 void Link::Clear() {
@@ -156,20 +161,13 @@ void Link::Clear() {
 
 void Link::ClearAndPurge() {
   Clear();
-  if (!SerialOpen) return;
-  if (transmitting_)
-    serial_->PurgeInput();
-  else
-    serial_->Purge();
+  if (SerialOpen) PurgeSerial();
 }
 
 void Link::ClearSerialAndPurge() {
   SerialRxBuffer.clear();
   Forget();
-  if (transmitting_)
-    serial_->PurgeInput();
-  else
-    serial_->Purge();
+  PurgeSerial();
 }
 
 void Link::TakeSerialBytes() {

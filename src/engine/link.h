@@ -64,9 +64,6 @@ class Link : public QObject {
 
   // `wait` has just started after the requests sent so far.
   void Arm(DTimer* wait);
-  // Whether the answers to every request sent since the buffers were emptied are complete.
-  // Safe to read from any thread (the search worker polls it while it waits).
-  bool AnswerComplete() const { return answerComplete_.load(); }
   // True while a serial frame is still leaving the port (any thread).
   bool Transmitting() const { return transmitting_.load(); }
 
@@ -102,6 +99,8 @@ class Link : public QObject {
   void SendTcp(RequestKind kind, uint8_t slave, const ByteString& pdu, const Log& log);
   void SendRtu(RequestKind kind, uint8_t slave, const ByteString& pdu, const Log& log);
   void Forget();
+  // Purges the serial port: its receive side only while a frame is still leaving.
+  void PurgeSerial();
   void Pace();
   void FrameLeft();
   void CheckAnswer();
@@ -115,7 +114,6 @@ class Link : public QObject {
   std::vector<QPointer<DTimer>> startedWhileSending_;
   std::deque<Outgoing> outgoing_;
   QTimer paceTimer_;
-  std::atomic<bool> answerComplete_{false};
   std::atomic<bool> transmitting_{false};
 };
 
