@@ -19,16 +19,13 @@ JobLink::JobLink(Trace& trace)
       modbusWait_(nullptr),
       scanWait_(nullptr),
       answerWait_(nullptr),
-      tunnel_(link_, scanWait_, answerWait_, trace) {
+      tunnel_(link_, scanWait_, answerWait_, trace),
+      modbusAnswer_(link_, modbusWait_, trace) {
   link_.Attach(&serial_, &socket_);
   modbusWait_.WaitOn(&link_, DTimer::Ends::kWithAnswer);
   scanWait_.WaitOn(&link_, DTimer::Ends::kAfterInterval);
   answerWait_.WaitOn(&link_, DTimer::Ends::kWithAnswer);
-  QObject::connect(&modbusWait_, &DTimer::Timer, [this] {
-    modbusWait_.Stop();
-    waitOver_ = true;
-    loop_.quit();
-  });
+  QObject::connect(&modbusWait_, &DTimer::Timer, [this] { modbusAnswer_.WaitOver(); });
   QObject::connect(&scanWait_, &DTimer::Timer, [this] { tunnel_.ScanWaitOver(); });
   QObject::connect(&answerWait_, &DTimer::Timer, [this] { tunnel_.AnswerWaitOver(); });
   QObject::connect(&serial_, &SerialLink::RxChar, [this](int) { link_.TakeSerialBytes(); });
@@ -142,14 +139,25 @@ ByteString JobLink::Request(const GatewayRequest& request) {
   link_.ClearAndPurge();
   if (!link_.Open()) return {};
   SendRequest(request);
-  waitOver_ = false;
-  modbusWait_.SetInterval(timeoutMs_);
-  modbusWait_.Start();
-  RunUntil(waitOver_);
-  modbusWait_.Stop();
-  UnwrappedAnswer u = link_.Answer();
-  if (u.memoLine) trace_.Line(*u.memoLine);
-  return u.answer;
+  ByteString answer;
+  Run([&](const std::function<void()>& finished) {
+    modbusAnswer_.Begin(timeoutMs_, [&answer, finished](const ByteString& a) {
+      answer = a;
+      finished();
+    });
+  });
+  modbusAnswer_.Stop();
+  return answer;
+}
+
+void JobLink::Run(const std::function<void(const std::function<void()>& finished)>& start) {
+  if (stopped_) return;
+  bool over = false;
+  start([this, &over] {
+    over = true;
+    loop_.quit();
+  });
+  RunUntil(over);
 }
 
 TunnelResult JobLink::Tunnel(const ByteString& telegram, const TunnelSetup& setup) {
@@ -180,7 +188,7 @@ bool JobLink::StatusReadFailed() const {
 
 void JobLink::Stop() {
   stopped_ = true;
-  modbusWait_.Stop();
+  modbusAnswer_.Stop();
   tunnel_.Stop();
   loop_.quit();
 }

@@ -7,10 +7,12 @@
 #include <QEventLoop>
 #include <QTcpSocket>
 #include <cstdint>
+#include <functional>
 #include <string>
 
 #include "core/bytes.h"
 #include "core/gateway/gateway_request.h"
+#include "engine/exchange.h"
 #include "engine/link.h"
 #include "engine/serial_link.h"
 #include "engine/trace.h"
@@ -54,13 +56,21 @@ class JobLink {
   // to the status read, or one that failed its checks), not merely the meter.
   bool StatusReadFailed() const;
 
+  // Starts a job of the engine with `start`, which calls `finished` when the job has ended, and
+  // runs the event loop until then or until a stop. The jobs wait on ModbusAnswer and send with
+  // SendRequest.
+  void Run(const std::function<void(const std::function<void()>& finished)>& start);
+  Link& Engine() { return link_; }
+  Exchange& ModbusAnswer() { return modbusAnswer_; }
+  // Sends a request to the unit (the "SENT:" line to the trace).
+  void SendRequest(const GatewayRequest& request);
+
   // Ends the running wait or transaction; every later request returns at once.
   void Stop();
   bool Stopped() const { return stopped_; }
 
  private:
   void RunUntil(const bool& done);
-  void SendRequest(const GatewayRequest& request);
 
   Trace& trace_;
   SerialLink serial_;
@@ -70,11 +80,11 @@ class JobLink {
   DTimer scanWait_;
   DTimer answerWait_;
   TunnelTransaction tunnel_;
+  Exchange modbusAnswer_;
   QEventLoop loop_;
   uint8_t unit_ = 1;
   int timeoutMs_ = 600;
   bool stopped_ = false;
-  bool waitOver_ = false;
 };
 
 }  // namespace orvio::cli

@@ -36,6 +36,7 @@
 #include "core/tables/meter_placement.h"
 #include "core/tables/table_headers.h"
 #include "core/text/columns.h"
+#include "engine/gateway_jobs.h"
 
 namespace orvio::cli {
 
@@ -324,6 +325,12 @@ Options ParseOptions(const QStringList& args, const std::string& job, bool* help
 
 // ---- the jobs ----
 
+// The JSON keys of the device map's columns.
+constexpr const char* kDeviceKeys[kDeviceColumns] = {
+    "id",     "address",  "manufacturer", "medium",       "unit",
+    "value",  "t1_value", "t2_value",     "t3_value",     "t4_value",
+    "status", "main_vif", "aux_vifs",     "tariff_times", "flow"};
+
 // What a job hands back: the rows it found (also when stopped) and whether the gateway failed.
 struct JobContext {
   const Options& o;
@@ -569,11 +576,11 @@ void RegistersJob(JobContext& c) {
 void StatusJob(JobContext& c) {
   c.progress.Start("Status");
   c.table.push_back({"Step", "Item", "Value"});
-  for (int step = 1; step <= kStatusStepCount && !c.link.Stopped(); ++step) {
-    c.progress.Report(progress::StepsReport("step", step - 1, kStatusStepCount, c.o.timeoutMs));
+  std::vector<GatewayRequest> requests;
+  for (const StatusStepSpec& spec : StatusSteps()) requests.push_back(spec.request);
+  const auto stepAnswered = [&](size_t index, const ByteString& answer) {
+    const int step = static_cast<int>(index) + 1;
     const StatusStepSpec* spec = StatusStepAt(step);
-    const ByteString answer = c.link.Request(spec->request);
-    if (c.link.Stopped()) break;
     AnswerCheck check;
     if (CheckedAnswer(c, answer, spec->check, &check)) {
       const StatusLines out = spec->build(answer, check);
@@ -595,49 +602,52 @@ void StatusJob(JobContext& c) {
       if (out.lines.empty()) c.failed = true;
     }
     c.trace.Line(StatusUnmdLine(answer));
-  }
+    c.progress.Report(progress::StepsReport("step", step, kStatusStepCount, c.o.timeoutMs));
+  };
+  RequestSequence readout(c.link.Engine(), c.link.ModbusAnswer(),
+                          [&](const GatewayRequest& r) { c.link.SendRequest(r); });
+  c.progress.Report(progress::StepsReport("step", 0, kStatusStepCount, c.o.timeoutMs));
+  c.link.Run([&](const std::function<void()>& finished) {
+    readout.Begin(std::move(requests), c.o.timeoutMs, {stepAnswered, finished});
+  });
+  readout.Stop();
 }
 
 void DevicesJob(JobContext& c) {
   c.progress.Start("Readback");
   c.table.push_back(HeaderRow(kDeviceTableHeaders));
-  int recordSize = reg::kDeviceRecordShort;
-  const ByteString version =
-      c.link.Request(ReadInput(reg::kCardVersion, reg::kStatusRegisterCount));
-  c.trace.Line(UnmdLine(version));
-  if (version.empty()) c.failed = true;
-  const FirstRegister v = ReadFirstRegister(version);
-  if (!version.empty() && v.check.memoLine) c.trace.Line(*v.check.memoLine);
-  if (v.valid) recordSize = DeviceRecordSize(v.hi, v.lo);
-  if (c.link.Stopped()) return;
-  const ByteString bitmapAnswer =
-      c.link.Request(ReadInput(reg::kActiveBitmap, reg::kActiveBitmapCount));
-  c.trace.Line(UnmdLine(bitmapAnswer));
-  AnswerCheck check;
-  int count = 0;
-  if (CheckedAnswer(c, bitmapAnswer, CheckForm::kFull, &check)) {
-    const RegisterBitmap bitmap = BitmapOfRegisters(ReadAnswerRegisters(bitmapAnswer, check));
-    c.trace.Line(bitmap.hexText);
-    count = bitmap.ones;
-  }
-  if (count == 0) {
-    if (!c.failed) c.trace.Line(device_text::kNoActiveDevices);
-    return;
-  }
-  c.trace.Line(device_text::kNumberOfDevices + std::to_string(count));
-  static constexpr const char* kKeys[kDeviceColumns] = {
-      "id",     "address",  "manufacturer", "medium",       "unit",
-      "value",  "t1_value", "t2_value",     "t3_value",     "t4_value",
-      "status", "main_vif", "aux_vifs",     "tariff_times", "flow"};
-  for (int index = 1; index <= count && !c.link.Stopped(); ++index) {
-    c.progress.Report(progress::StepsReport("record", index - 1, count, c.o.timeoutMs));
-    const ByteString answer = c.link.Request(DeviceRecordRequest(index, recordSize));
-    if (c.link.Stopped()) break;
+  DeviceMapReadback::Handlers h;
+  h.version = [&](const ByteString& version, int) {
+    c.trace.Line(UnmdLine(version));
+    if (version.empty()) c.failed = true;
+    const FirstRegister v = ReadFirstRegister(version);
+    if (!version.empty() && v.check.memoLine) c.trace.Line(*v.check.memoLine);
+  };
+  h.bitmap = [&](const ByteString& bitmapAnswer) {
+    c.trace.Line(UnmdLine(bitmapAnswer));
+    AnswerCheck check;
+    int count = 0;
+    if (CheckedAnswer(c, bitmapAnswer, CheckForm::kFull, &check)) {
+      const RegisterBitmap bitmap = BitmapOfRegisters(ReadAnswerRegisters(bitmapAnswer, check));
+      c.trace.Line(bitmap.hexText);
+      count = bitmap.ones;
+    }
+    if (count == 0 && !c.failed) c.trace.Line(device_text::kNoActiveDevices);
+    return count;
+  };
+  h.recordsBegin = [&](int count) {
+    c.trace.Line(device_text::kNumberOfDevices + std::to_string(count));
+    c.progress.Report(progress::StepsReport("record", 0, count, c.o.timeoutMs));
+  };
+  DeviceMapReadback readback(c.link.Engine(), c.link.ModbusAnswer(), c.link.ModbusAnswer(),
+                             [&](const GatewayRequest& r) { c.link.SendRequest(r); });
+  h.record = [&](int index, const ByteString& answer) {
     c.trace.Line(UnmdLine(answer));
+    c.progress.Report(progress::StepsReport("record", index, readback.Count(), c.o.timeoutMs));
     AnswerCheck rc;
-    if (!CheckedAnswer(c, answer, CheckForm::kDeviceMap, &rc)) continue;
+    if (!CheckedAnswer(c, answer, CheckForm::kDeviceMap, &rc)) return;
     const DeviceRowCells cells =
-        DeviceRow(DecodeDeviceRecord(ReadAnswerRegisters(answer, rc)), recordSize, '.');
+        DeviceRow(DecodeDeviceRecord(ReadAnswerRegisters(answer, rc)), readback.RecordSize(), '.');
     Json j;
     std::vector<std::string> row;
     for (int col = 0; col < kDeviceColumns; ++col) {
@@ -648,15 +658,20 @@ void DevicesJob(JobContext& c) {
           a = std::stoi(cell);
         } catch (...) {
         }
-        j[kKeys[col]] = a;
+        j[kDeviceKeys[col]] = a;
       } else {
-        j[kKeys[col]] = cell;
+        j[kDeviceKeys[col]] = cell;
       }
       row.push_back(cell);
     }
     c.rows.push_back(std::move(j));
     c.table.push_back(std::move(row));
-  }
+  };
+  c.link.Run([&](const std::function<void()>& finished) {
+    h.end = finished;
+    readback.Begin(c.o.timeoutMs, std::move(h));
+  });
+  readback.Stop();
 }
 
 }  // namespace

@@ -124,6 +124,19 @@ TForm1::TForm1(QString appDir, QString settingsPath, QWidget* parent)
   Timer_mbus->WaitOn(&link, DTimer::Ends::kAfterInterval);
   Tunnel = new TunnelTransaction(link, *Timer_mbus, *Timer_mbusRespond, trace);
   Tunnel->setParent(this);
+  const auto send = [this](const GatewayRequest& request) { SendGatewayRequest(request); };
+  // Every answer Timer_free_command collects is logged; one no request waits for (an activation
+  // command's) is only logged.
+  freeCommandAnswer = std::make_unique<Exchange>(
+      link, *Timer_free_command, trace, [this](const ByteString& a) { MemoAdd(UnmdLine(a)); });
+  // A Timer_modbus answer nothing else was expected for is read as registers.
+  modbusAnswer = std::make_unique<Exchange>(link, *Timer_modbus, trace,
+                                            [this](const ByteString& a) { ModbusAnswer(a, true); });
+  statusAnswer = std::make_unique<Exchange>(link, *Timer_status, trace);
+  recordAnswer = std::make_unique<Exchange>(link, *TimerReadDevices, trace);
+  statusReadout = std::make_unique<RequestSequence>(link, *statusAnswer, send);
+  deviceMapReadback =
+      std::make_unique<DeviceMapReadback>(link, *freeCommandAnswer, *recordAnswer, send);
 
   BuildWindow();
   BuildMenus();

@@ -28,6 +28,7 @@
 #include <cstdint>
 #include <ctime>
 #include <functional>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -38,6 +39,8 @@
 #include "core/bytes.h"
 #include "core/modbus/answer.h"
 #include "core/modbus/frames.h"
+#include "engine/exchange.h"
+#include "engine/gateway_jobs.h"
 #include "engine/link.h"
 #include "engine/serial_link.h"
 #include "engine/tcp_end_watch.h"
@@ -178,6 +181,16 @@ class TForm1 : public QMainWindow {
   // The tunnel transaction of scans, one-meter requests and the secondary search, on Timer_mbus
   // and Timer_mbusRespond.
   TunnelTransaction* Tunnel = nullptr;
+  // What the answer each answer-collecting timer waits for is for (src/engine/exchange.h): the
+  // flags below are the state the window shows, not what a tick dispatches on.
+  std::unique_ptr<Exchange> freeCommandAnswer;  // Timer_free_command
+  std::unique_ptr<Exchange> modbusAnswer;       // Timer_modbus
+  std::unique_ptr<Exchange> statusAnswer;       // Timer_status
+  std::unique_ptr<Exchange> recordAnswer;       // TimerReadDevices
+  // The status readout (Timer_status) and the device-map readback (Timer_free_command, then
+  // TimerReadDevices).
+  std::unique_ptr<RequestSequence> statusReadout;
+  std::unique_ptr<DeviceMapReadback> deviceMapReadback;
   GatewayState gateway;
   DeviceMapState devices;
   TunnelState tunnel;
@@ -310,15 +323,20 @@ class TForm1 : public QMainWindow {
   // ---- gateway configuration and status (src/gateway) ----
   // Sends a gateway request with the sender of its kind to the slave of UDmodbusAddress.
   void SendGatewayRequest(const GatewayRequest& request);
-  // Marks a configuration command's answer as awaited and clears both buffers.
+  // Marks a configuration command's answer as awaited (Timer_modbus's next answer is logged, not
+  // decoded) and clears both buffers.
   void ExpectCommandAnswer();
-  bool AwaitingCommandAnswer() const { return gateway.CommandPending; }
   // The real-address listing's answer is awaited (the buffers were cleared before its request).
   void SetCommandPending() { gateway.CommandPending = true; }
   // The awaited command answer has been taken (or another request replaced it).
   void ClearCommandPending() { gateway.CommandPending = false; }
   // A configuration write: ExpectCommandAnswer, send, enable Timer_modbus (whose tick logs the
   // answer and clears the flag).
+  // Timer_modbus's answer: the grid is cleared under "Automatic read", the registers decoded when
+  // `registers` (a register read's answer, not a command's), the "UNMD:" line added.
+  void ModbusAnswer(const ByteString& answer, bool registers);
+  // One step of the status readout answered (the step of gateway.StatusStep).
+  void StatusStepAnswered(const ByteString& answer);
   void SendConfigurationCommand(const GatewayRequest& request);
   void BitBtn9Click();
   void BitBtn10Click();
@@ -343,17 +361,20 @@ class TForm1 : public QMainWindow {
   void Button4Click();
 
   // ---- device map, activation (src/gateway/device_map.cpp, activation.cpp) ----
-  // What Timer_free_command's next tick collects: a console or activation answer, the device-map
-  // readback (card version first) or the real-address listing.
-  enum class FreeCommand { Console, DeviceMap, RealAddresses };
-  // Sets the collector's flags for `what`, gives Timer_free_command `intervalMs` and starts it.
+  // What Timer_free_command's next tick collects: a console answer or the real-address listing
+  // (the readback's first two steps and the activation commands start it themselves).
+  enum class FreeCommand { Console, RealAddresses };
+  // Sets the flags for `what`, gives Timer_free_command `intervalMs` and starts it for the
+  // answer's use.
   void StartFreeCommand(FreeCommand what, int intervalMs);
   void Timer_free_commandTimer();
   void buttonReadModbusClick();
   void TimerReadDevicesTimer();
-  // The two steps of the readback that run on Timer_free_command's tick.
-  void DeviceMapVersionStep(const ByteString& answer);
-  void DeviceMapBitmapStep(const ByteString& answer);
+  // The readback's answers (the job is DeviceMapReadback; the first two arrive on
+  // Timer_free_command's tick, the records on TimerReadDevices').
+  void DeviceMapVersionStep(const ByteString& answer, int recordSize);
+  int DeviceMapBitmapStep(const ByteString& answer);
+  void DeviceMapRecordStep(int index, const ByteString& answer);
   // The count of active devices the bitmap or the status readout gave.
   void SetActiveDeviceCount(int count) { devices.ActiveDeviceCount = count; }
   // Marked rows white on the selection-highlight colour, the others black on white.

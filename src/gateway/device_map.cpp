@@ -35,101 +35,85 @@ void TForm1::RepaintDeviceGrid() {
 }
 
 // ---- Timer_free_command: the one-shot collector of the console, the activation commands, the
-// readback's first two steps and the real-address listing ----
+// readback's first two steps and the real-address listing; each answer goes where its request
+// said ----
 
 void TForm1::StartFreeCommand(FreeCommand what, int intervalMs) {
-  devices.VersionReadPending = what == FreeCommand::DeviceMap;
-  devices.DeviceListPending = what == FreeCommand::DeviceMap;
-  if (what == FreeCommand::RealAddresses)
+  devices.VersionReadPending = false;
+  devices.DeviceListPending = false;
+  if (what == FreeCommand::RealAddresses) {
     SetCommandPending();
-  else
-    ClearCommandPending();
-  Timer_free_command->SetInterval(intervalMs);
-  Timer_free_command->Start();
+    freeCommandAnswer->Begin(intervalMs, [this](const ByteString& answer) {
+      MemoAdd(UnmdLine(answer));
+      if (!answer.empty()) RealAddressListing(answer);
+      ClearCommandPending();
+    });
+    return;
+  }
+  ClearCommandPending();
+  freeCommandAnswer->Begin(intervalMs, nullptr);  // the console's answer is only logged
 }
 
-void TForm1::Timer_free_commandTimer() {
-  Timer_free_command->Stop();
-  const ByteString answer = TakeAnswer();
-  MemoAdd(UnmdLine(answer));
-  if (devices.VersionReadPending) {
-    DeviceMapVersionStep(answer);
-  } else if (devices.DeviceListPending) {
-    DeviceMapBitmapStep(answer);
-  } else if (AwaitingCommandAnswer()) {
-    if (!answer.empty()) RealAddressListing(answer);
-    ClearCommandPending();
-  }
-  // Otherwise a console answer, or an activation command's: the line above is all.
-}
+void TForm1::Timer_free_commandTimer() { freeCommandAnswer->WaitOver(); }
 
 // ---- readback ----
 
 void TForm1::buttonReadModbusClick() {
   if (!CheckLink()) return;
-  ClearBuffersAndPurge();
-  SendGatewayRequest(ReadInput(reg::kCardVersion, reg::kStatusRegisterCount));
-  StartFreeCommand(FreeCommand::DeviceMap, UD_modbusTimeout->Position());
+  devices.VersionReadPending = true;
+  devices.DeviceListPending = true;
+  ClearCommandPending();
+  DeviceMapReadback::Handlers h;
+  h.version = [this](const ByteString& a, int size) { DeviceMapVersionStep(a, size); };
+  h.bitmap = [this](const ByteString& a) { return DeviceMapBitmapStep(a); };
+  h.recordsBegin = [this](int count) {
+    devices.DeviceRecordIndex = 1;
+    MemoAdd(device_text::kNumberOfDevices + std::to_string(count));
+    BeginOperation(Op::DeviceMapReadback);
+    ReportProgress(
+        Job::Readback,
+        progress::StepsReport("record", 0, count, AnswerWaitMs(TimerReadDevices->Interval())));
+  };
+  h.record = [this](int index, const ByteString& a) { DeviceMapRecordStep(index, a); };
+  h.end = [this] {
+    if (deviceMapReadback->Count() > 0) EndOperation(Op::DeviceMapReadback);
+  };
+  deviceMapReadback->Begin(UD_modbusTimeout->Position(), std::move(h));
 }
 
-void TForm1::DeviceMapVersionStep(const ByteString& answer) {
-  // Without a (valid) version answer the short records of the first cards are assumed.
-  devices.DeviceRecordSize = reg::kDeviceRecordShort;
-  if (!answer.empty()) {
-    const FirstRegister version = ReadFirstRegister(answer);
-    if (version.valid) devices.DeviceRecordSize = orvio::DeviceRecordSize(version.hi, version.lo);
-  }
+void TForm1::DeviceMapVersionStep(const ByteString& answer, int recordSize) {
+  MemoAdd(UnmdLine(answer));
+  devices.DeviceRecordSize = recordSize;
   devices.VersionReadPending = false;
-  ClearBuffersAndPurge();
-  SendGatewayRequest(ReadInput(reg::kActiveBitmap, reg::kActiveBitmapCount));
-  Timer_free_command->Start();
 }
 
-void TForm1::DeviceMapBitmapStep(const ByteString& answer) {
+int TForm1::DeviceMapBitmapStep(const ByteString& answer) {
+  MemoAdd(UnmdLine(answer));
   devices.ActiveDeviceCount = 0;
   if (!answer.empty()) DecodeRegisterTable(answer, RegisterTableMode::Bitmap, 0, 0);
   devices.DeviceListPending = false;
-  if (devices.ActiveDeviceCount == 0) {
-    MemoAdd(QString(device_text::kNoActiveDevices));
-    return;
-  }
-  TimerReadDevices->SetInterval(UD_modbusTimeout->Position());
-  ClearBuffersAndPurge();
-  devices.DeviceRecordIndex = 1;
-  SendGatewayRequest(DeviceRecordRequest(devices.DeviceRecordIndex, devices.DeviceRecordSize));
-  TimerReadDevices->Start();
-  MemoAdd(device_text::kNumberOfDevices + std::to_string(devices.ActiveDeviceCount));
-  BeginOperation(Op::DeviceMapReadback);
-  ReportProgress(Job::Readback, progress::StepsReport("record", 0, devices.ActiveDeviceCount,
-                                                      AnswerWaitMs(TimerReadDevices->Interval())));
+  if (devices.ActiveDeviceCount == 0) MemoAdd(QString(device_text::kNoActiveDevices));
+  return devices.ActiveDeviceCount;
 }
 
-void TForm1::TimerReadDevicesTimer() {
-  const ByteString answer = TakeAnswer();
+void TForm1::TimerReadDevicesTimer() { recordAnswer->WaitOver(); }
+
+void TForm1::DeviceMapRecordStep(int index, const ByteString& answer) {
   MemoAdd(UnmdLine(answer));
   // A record that did not answer adds nothing beyond its bare "UNMD:" line.
-  if (devices.DeviceRecordIndex <= devices.ActiveDeviceCount && !answer.empty()) {
+  if (!answer.empty()) {
     const AnswerCheck check = ValidateAnswer(answer, CheckForm::kDeviceMap);
     if (check.ok()) {
       const TModbusDevice device = DecodeDeviceRecord(ReadAnswerRegisters(answer, check));
       if (!AppendDeviceRow(*GridDevices,
                            DeviceRow(device, devices.DeviceRecordSize, DecimalSeparator())))
-        MemoAdd(device_text::kTableFull + std::to_string(devices.DeviceRecordIndex));
+        MemoAdd(device_text::kTableFull + std::to_string(index));
       RepaintDeviceGrid();
     }
   }
-  ++devices.DeviceRecordIndex;
-  ReportProgress(Job::Readback, progress::StepsReport("record", devices.DeviceRecordIndex - 1,
-                                                      devices.ActiveDeviceCount,
+  devices.DeviceRecordIndex = index + 1;
+  ReportProgress(Job::Readback, progress::StepsReport("record", index, deviceMapReadback->Count(),
                                                       AnswerWaitMs(TimerReadDevices->Interval())));
-  TimerReadDevices->Stop();
-  ClearBuffersAndPurge();
-  if (devices.DeviceRecordIndex <= devices.ActiveDeviceCount) {
-    SendGatewayRequest(DeviceRecordRequest(devices.DeviceRecordIndex, devices.DeviceRecordSize));
-    TimerReadDevices->Start();
-  } else {
-    EndOperation(Op::DeviceMapReadback);
-  }
 }
 
 namespace {

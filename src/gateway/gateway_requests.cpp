@@ -32,6 +32,7 @@ void TForm1::SendGatewayRequest(const GatewayRequest& request) {
 
 void TForm1::ExpectCommandAnswer() {
   gateway.CommandPending = true;
+  modbusAnswer->Expect([this](const ByteString& answer) { ModbusAnswer(answer, false); });
   ClearBuffers();
 }
 

@@ -1,4 +1,5 @@
-// Status readout of the gateway: fourteen request/answer steps on Timer_status, one per tick.
+// Status readout of the gateway: fourteen request/answer steps, one per tick of Timer_status (the
+// engine's RequestSequence sends them; this file shows their answers).
 #include "core/gateway/status_readout.h"
 
 #include "app/tform1.h"
@@ -8,19 +9,20 @@ namespace orvio {
 
 void TForm1::BitBtn18Click() {
   if (!CheckLink()) return;
-  ClearBuffersAndPurge();
   gateway.StatusStep = 1;
-  SendGatewayRequest(StatusStepAt(gateway.StatusStep)->request);
-  Timer_status->SetInterval(UD_modbusTimeout->Position());
-  Timer_status->Start();
+  std::vector<GatewayRequest> requests;
+  for (const StatusStepSpec& step : StatusSteps()) requests.push_back(step.request);
+  statusReadout->Begin(std::move(requests), UD_modbusTimeout->Position(),
+                       {[this](size_t, const ByteString& answer) { StatusStepAnswered(answer); },
+                        [this] { JobProgress->Finish(Job::Status); }});
   JobProgress->Start(Job::Status);
   ReportProgress(Job::Status, progress::StepsReport("step", 0, kStatusStepCount,
                                                     AnswerWaitMs(Timer_status->Interval())));
 }
 
-void TForm1::Timer_statusTimer() {
-  Timer_status->Stop();
-  const ByteString answer = TakeAnswer();
+void TForm1::Timer_statusTimer() { statusAnswer->WaitOver(); }
+
+void TForm1::StatusStepAnswered(const ByteString& answer) {
   const StatusStepSpec* step = StatusStepAt(gateway.StatusStep);
   if (step && !answer.empty()) {
     const AnswerCheck check = ValidateAnswer(answer, step->check);
@@ -33,14 +35,6 @@ void TForm1::Timer_statusTimer() {
   ReportProgress(Job::Status,
                  progress::StepsReport("step", gateway.StatusStep - 1, kStatusStepCount,
                                        AnswerWaitMs(Timer_status->Interval())));
-  ClearBuffersAndPurge();
-  const StatusStepSpec* next = StatusStepAt(gateway.StatusStep);
-  if (!next) {  // all fourteen steps done
-    JobProgress->Finish(Job::Status);
-    return;
-  }
-  SendGatewayRequest(next->request);
-  Timer_status->Start();
 }
 
 }  // namespace orvio

@@ -30,6 +30,7 @@ void TForm1::BitBtn3Click() {
   }
   ClearBuffersAndPurge();
   ClearCommandPending();
+  modbusAnswer->Expect([this](const ByteString& answer) { ModbusAnswer(answer, true); });
   const auto slave = static_cast<uint8_t>(UDmodbusAddress->Position());
   if (checkInput->isChecked()) {
     SendReadInputRegisters(slave, static_cast<uint16_t>(*first), static_cast<uint16_t>(*count));
@@ -43,11 +44,11 @@ void TForm1::BitBtn3Click() {
   Timer_modbus->Start();
 }
 
-void TForm1::Timer_modbusTimer() {
-  Timer_modbus->Stop();
-  const ByteString answer = TakeAnswer();
+void TForm1::Timer_modbusTimer() { modbusAnswer->WaitOver(); }
+
+void TForm1::ModbusAnswer(const ByteString& answer, bool registers) {
   if (CheckBox1->isChecked()) BitBtn4Click();
-  if (!AwaitingCommandAnswer() && !answer.empty()) {
+  if (registers && !answer.empty()) {
     // The first register is read again now; the edit may have changed since the request.
     const auto first = DecimalOf(EditInputAddress->text());
     if (!first)
