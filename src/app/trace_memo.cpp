@@ -7,6 +7,7 @@
 #include <QEvent>
 #include <QSaveFile>
 #include <QScrollBar>
+#include <QTextBlock>
 #include <QTimer>
 #include <algorithm>
 
@@ -17,7 +18,6 @@ TraceMemo::TraceMemo(QWidget* parent) : QPlainTextEdit(parent) {
   setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
   setLineWrapMode(QPlainTextEdit::NoWrap);
   setUndoRedoEnabled(false);
-  setMaximumBlockCount(visibleLines_);
   viewport()->installEventFilter(this);
   // The spool: a temporary file, unlinked at once, so that nothing is left behind even when the
   // program is killed; the descriptor keeps it while the memo lives.
@@ -32,7 +32,26 @@ TraceMemo::TraceMemo(QWidget* parent) : QPlainTextEdit(parent) {
 
 void TraceMemo::SetVisibleLines(int lines) {
   visibleLines_ = std::max(0, lines);
-  setMaximumBlockCount(visibleLines_);
+  Trim(visibleLines_);
+}
+
+void TraceMemo::Trim(int above) {
+  const int blocks = blockCount();
+  if (visibleLines_ == 0 || blocks <= above) return;
+  // The widget is given the latest lines anew: laying out those is cheaper than the document
+  // dropping its oldest blocks (in one go or a few on every append). A user reading further up
+  // keeps the lines in view.
+  const int dropped = blocks - visibleLines_;
+  const bool atEnd = AtEnd();
+  const int value = verticalScrollBar()->value();
+  const QString kept = toPlainText().mid(document()->findBlockByNumber(dropped).position());
+  setPlainText(kept);
+  if (atEnd) {
+    ScrollToEnd();
+  } else {
+    verticalScrollBar()->setValue(std::max(0, value - dropped));
+    endValue_ = -1;
+  }
 }
 
 void TraceMemo::Spool(const QByteArray& bytes) {
@@ -78,6 +97,7 @@ void TraceMemo::Flush() {
   appendPlainText(batch);
   Spool(batch.toLocal8Bit() + '\n');
   pending_.clear();
+  Trim(2 * visibleLines_);
   if (atEnd)
     ScrollToEnd();
   else
@@ -114,6 +134,7 @@ bool TraceMemo::eventFilter(QObject* watched, QEvent* event) {
 
 QStringList TraceMemo::Lines() {
   Flush();
+  Trim(visibleLines_);
   const QString text = toPlainText();
   if (text.isEmpty()) return {};
   return text.split('\n');
@@ -122,7 +143,6 @@ QStringList TraceMemo::Lines() {
 void TraceMemo::Clear() {
   pending_.clear();
   clear();
-  setMaximumBlockCount(visibleLines_);
   endValue_ = 0;
   overflow_.clear();
   if (spool_.isOpen()) spoolOk_ = spool_.resize(0) && spool_.seek(0);

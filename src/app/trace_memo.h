@@ -3,9 +3,10 @@
 // read back and save with the pending ones included.
 //
 // An unattended session (automatic read every second for a weekend) writes hundreds of thousands
-// of lines. The widget shows the latest kVisibleLines of them; every line since the last Clear is
-// also appended to a spool file (a temporary file, unlinked at once) as it reaches the widget, and
-// Save writes that spool whole. Memory stays bounded and the saved log loses nothing.
+// of lines. The widget shows the latest kVisibleLines of them (up to twice as many between two
+// trims: the oldest are dropped in one go, not a few on every append); every line since the last
+// Clear is also appended to a spool file (a temporary file, unlinked at once) as it reaches the
+// widget, and Save writes that spool whole. Memory stays bounded and the saved log loses nothing.
 #pragma once
 
 #include <QByteArray>
@@ -47,6 +48,9 @@ class TraceMemo : public QPlainTextEdit {
   // Whether the view is at its end (or was put there and not moved since).
   bool AtEnd() const;
   void ScrollToEnd();
+  // Drops the oldest lines down to the latest visibleLines_ when the widget holds more than
+  // `above`.
+  void Trim(int above);
 
   // Appends `bytes` to the spool (or, should the spool fail, to memory after it).
   void Spool(const QByteArray& bytes);

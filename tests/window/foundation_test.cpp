@@ -19,6 +19,7 @@
 #include <QSocketNotifier>
 #include <QTcpServer>
 #include <QTcpSocket>
+#include <QTextBlock>
 #include <QTime>
 #include <QtTest/QTest>
 
@@ -999,6 +1000,26 @@ TEST_F(MemoTest, SaveLogWritesEveryLineSinceTheClearBeyondTheLinesShown) {
   form->MemoAdd(QStringLiteral("after the clear"));
   form->BitBtn6Click();
   EXPECT_EQ(ReadWhole(log), "after the clear\n");
+}
+
+// Dropping the oldest lines does not move a user who reads further up off the lines in view.
+TEST_F(MemoTest, ATrimKeepsTheLinesAUserReadsInView) {
+  MakeForm();
+  form->show();
+  TraceMemo& memo = *form->Memo_current;
+  memo.SetVisibleLines(50);
+  for (int i = 0; i < 90; ++i) form->MemoAdd(QString("line %1").arg(i));
+  form->FlushMemo();
+  Pump(30);
+  memo.verticalScrollBar()->setValue(80);  // line 80, still among the latest 50 of 120
+  Pump(30);
+  const QString read = memo.cursorForPosition(QPoint(0, 0)).block().text();
+  ASSERT_EQ(read, "line 80");
+  for (int i = 90; i < 120; ++i) form->MemoAdd(QString("line %1").arg(i));  // past twice 50
+  form->FlushMemo();
+  Pump(30);
+  EXPECT_EQ(memo.document()->blockCount(), 50);
+  EXPECT_EQ(memo.cursorForPosition(QPoint(0, 0)).block().text(), read);
 }
 
 TEST_F(MemoTest, TheViewKeepsFollowingAfterALineWiderThanTheView) {

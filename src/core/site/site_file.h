@@ -44,7 +44,7 @@ struct Site {
   std::string technician;  // who saved it
   std::string saved;       // local date and time of saving, "YYYY-MM-DD HH:MM:SS"
   std::string orvioVersion;
-  std::vector<Setting> settings;      // read ones first (readout order), then written ones
+  std::vector<Setting> settings;        // read ones first (readout order), then written ones
   std::vector<DeviceRowCells> devices;  // the gateway's device map, as the device table shows it
   std::vector<Meter> meters;
 };
