@@ -130,6 +130,8 @@ struct TunnelState {
 struct SearchState {
   // Written by STOP and polled by the worker on its own thread.
   std::atomic<bool> StopRequested = false;
+  // The window closes: the worker's calls into the user-interface thread are no longer served.
+  std::atomic<bool> Closing = false;
   // The next worker run changes a primary address (cleared when that run ends).
   bool ChangeAddressRequested = false;
   // The latest worker: created idle at start-up, one new worker per run, deleted when its run

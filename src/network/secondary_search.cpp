@@ -9,6 +9,8 @@
 #include <QLocale>
 #include <QSemaphore>
 #include <exception>
+#include <memory>
+#include <mutex>
 
 #include "app/tform1.h"
 #include "core/gateway/register_map.h"
@@ -41,20 +43,40 @@ void SendWorkerTelegram(TForm1& f, const ByteString& telegram, bool evenAfterSto
 SecondaryIDThread::SecondaryIDThread(TForm1& form, QObject* parent)
     : QThread(parent), form_(form) {}
 
-void SecondaryIDThread::OnUi(const std::function<void(TForm1&)>& f) {
-  std::exception_ptr error;
+bool SecondaryIDThread::OnUi(const std::function<void(TForm1&)>& f) {
+  // The call's state outlives this frame: a call given up while the window closes may still be
+  // taken from the queue later, and must then do nothing.
+  struct Call {
+    QSemaphore served;
+    std::mutex running;
+    bool abandoned = false;
+    std::exception_ptr error;
+  };
+  auto call = std::make_shared<Call>();
   TForm1* form = &form_;
   QMetaObject::invokeMethod(
       form,
-      [&] {
+      [call, &f, form] {
+        std::lock_guard<std::mutex> lock(call->running);
+        if (call->abandoned) return;
         try {
           f(*form);
         } catch (...) {
-          error = std::current_exception();
+          call->error = std::current_exception();
         }
+        call->served.release();
       },
-      Qt::BlockingQueuedConnection);
-  if (error) std::rethrow_exception(error);
+      Qt::QueuedConnection);
+  while (!call->served.tryAcquire(1, kWaitStepMs)) {
+    if (!form_.search.Closing) continue;
+    // The window is closing and waits for this thread to end: nothing more is served.
+    std::lock_guard<std::mutex> lock(call->running);
+    if (call->served.tryAcquire()) break;
+    call->abandoned = true;
+    return false;
+  }
+  if (call->error) std::rethrow_exception(call->error);
+  return true;
 }
 
 void SecondaryIDThread::PostUi(std::function<void(TForm1&)> f) {
@@ -130,7 +152,7 @@ void SecondaryIDThread::WaitAndFetch() {
   TunnelResult result;
   result.end = TunnelResult::End::kStopped;
   const int waitMs = progress::WorkerWaitMs(settings_.scanTimeMs, kWaitStepMs);
-  OnUi([&](TForm1& f) {
+  const bool begun = OnUi([&](TForm1& f) {
     if (f.search.StopRequested) {
       ended.release();
       return;
@@ -145,6 +167,7 @@ void SecondaryIDThread::WaitAndFetch() {
       ended.release();
     });
   });
+  if (!begun) return;  // the window closes; a transaction begun was ended by its close
   ended.acquire();
   ++waitsSinceReport_;
   switch (result.end) {
@@ -298,7 +321,7 @@ void SecondaryIDThread::run() {
   }
   form_.search.StopRequested = true;
   // The run ends once its last telegram (the deselection) has left the serial port.
-  while (form_.link.Transmitting()) msleep(1);
+  while (form_.link.Transmitting() && !form_.search.Closing) msleep(1);
   EndSection();
 }
 
@@ -340,13 +363,11 @@ bool TForm1::StartSecondaryIDThread() {
 void TForm1::StopSecondaryIDThread() {
   if (!search.SecondaryWorker || !search.SecondaryWorker->isRunning()) return;
   search.StopRequested = true;
+  // The worker stops asking this thread for anything and ends within one of its wait steps; the
+  // transaction it may have begun ends here.
+  search.Closing = true;
   Tunnel->Stop();
-  // The worker's calls into this thread must still be served while it winds down.
-  while (search.SecondaryWorker && search.SecondaryWorker->isRunning()) {
-    QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
-    QThread::msleep(1);
-  }
-  if (search.SecondaryWorker) search.SecondaryWorker->wait();
+  search.SecondaryWorker->wait();
 }
 
 void TForm1::PrepareChangeAddressRun() {

@@ -74,8 +74,9 @@ class SecondaryIDThread : public QThread {
   void EndSection();
   SearchSteps Steps();
 
-  // Runs `f` on the user-interface thread and waits until it has run.
-  void OnUi(const std::function<void(TForm1&)>& f);
+  // Runs `f` on the user-interface thread and waits until it has run; false (not run) when the
+  // window closed meanwhile.
+  bool OnUi(const std::function<void(TForm1&)>& f);
   // Queues `f` for the user-interface thread and goes on.
   void PostUi(std::function<void(TForm1&)> f);
   void Memo(const std::string& line);
