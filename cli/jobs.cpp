@@ -32,6 +32,7 @@
 #include "core/modbus/registers.h"
 #include "core/progress/progress.h"
 #include "core/settings/control_ranges.h"
+#include "core/site/site_file.h"
 #include "core/tables/device_table.h"
 #include "core/tables/meter_placement.h"
 #include "core/tables/table_headers.h"
@@ -625,10 +626,8 @@ void DevicesJob(JobContext& c) {
     return;
   }
   c.trace.Line(device_text::kNumberOfDevices + std::to_string(count));
-  static constexpr const char* kKeys[kDeviceColumns] = {
-      "id",     "address",  "manufacturer", "medium",       "unit",
-      "value",  "t1_value", "t2_value",     "t3_value",     "t4_value",
-      "status", "main_vif", "aux_vifs",     "tariff_times", "flow"};
+  // The site file's device keys: a row of `devices --json` is a row of a site file's map.
+  const auto& kKeys = site::DeviceKeys();
   for (int index = 1; index <= count && !c.link.Stopped(); ++index) {
     c.progress.Report(progress::StepsReport("record", index - 1, count, c.o.timeoutMs));
     const ByteString answer = c.link.Request(DeviceRecordRequest(index, recordSize));
@@ -648,9 +647,9 @@ void DevicesJob(JobContext& c) {
           a = std::stoi(cell);
         } catch (...) {
         }
-        j[kKeys[col]] = a;
+        j[kKeys[static_cast<size_t>(col)]] = a;
       } else {
-        j[kKeys[col]] = cell;
+        j[kKeys[static_cast<size_t>(col)]] = cell;
       }
       row.push_back(cell);
     }
