@@ -32,6 +32,7 @@
 #include "core/modbus/registers.h"
 #include "core/progress/progress.h"
 #include "core/settings/control_ranges.h"
+#include "core/site/site_file.h"
 #include "core/tables/device_table.h"
 #include "core/tables/meter_placement.h"
 #include "core/tables/table_headers.h"
@@ -325,11 +326,6 @@ Options ParseOptions(const QStringList& args, const std::string& job, bool* help
 
 // ---- the jobs ----
 
-// The JSON keys of the device map's columns.
-constexpr const char* kDeviceKeys[kDeviceColumns] = {
-    "id",     "address",  "manufacturer", "medium",       "unit",
-    "value",  "t1_value", "t2_value",     "t3_value",     "t4_value",
-    "status", "main_vif", "aux_vifs",     "tariff_times", "flow"};
 
 // What a job hands back: the rows it found (also when stopped) and whether the gateway failed.
 struct JobContext {
@@ -658,9 +654,9 @@ void DevicesJob(JobContext& c) {
           a = std::stoi(cell);
         } catch (...) {
         }
-        j[kDeviceKeys[col]] = a;
+        j[site::DeviceKeys()[static_cast<size_t>(col)]] = a;
       } else {
-        j[kDeviceKeys[col]] = cell;
+        j[site::DeviceKeys()[static_cast<size_t>(col)]] = cell;
       }
       row.push_back(cell);
     }

@@ -253,8 +253,14 @@ TEST_P(CliJobs, DevicesAreTheActivatedMeters) {
   EXPECT_EQ(rows[0]["address"], 1);
   EXPECT_EQ(rows[0]["value"], "12345.000");
   EXPECT_EQ(rows[4]["medium"], "H.C.A.");
-  for (const char* key : {"t1_value", "status", "main_vif", "aux_vifs", "tariff_times", "flow"})
-    EXPECT_TRUE(rows[1].contains(key)) << key;
+  // The keys, in this order, are also the site file's (site::DeviceKeys).
+  std::vector<std::string> keys;
+  const auto row = nlohmann::ordered_json::parse(Lines(r.out)[1]);
+  for (const auto& [key, value] : row.items()) keys.push_back(key);
+  EXPECT_EQ(keys,
+            (std::vector<std::string>{"id", "address", "manufacturer", "medium", "unit", "value",
+                                      "t1_value", "t2_value", "t3_value", "t4_value", "status",
+                                      "main_vif", "aux_vifs", "tariff_times", "flow"}));
 
   r = Cli(Args("devices", GetParam()));
   ASSERT_EQ(r.status, 0);

@@ -29,14 +29,17 @@ struct Setting {
   std::string name;   // as shown to the technician, e.g. "IP", "Readout/update time (minutes)"
   std::string value;  // as shown, e.g. "192.168.1.100", "15"
   Source source = Source::kRead;
+  bool operator==(const Setting&) const = default;
 };
 
 // A row of the M-Bus device table, with the last telegram the meter sent.
 struct Meter {
   std::string id, address, manufacturer, value, unit, medium, status, time;
   std::string telegram;  // upper-case hex without blanks; "" when none was kept
+  bool operator==(const Meter&) const = default;
 };
 
+// Every text of a site is UTF-8 (the window converts its Latin-1 cells before it fills one).
 struct Site {
   int format = kFormat;
   std::string name;        // the site, as typed
@@ -47,6 +50,7 @@ struct Site {
   std::vector<Setting> settings;        // read ones first (readout order), then written ones
   std::vector<DeviceRowCells> devices;  // the gateway's device map, as the device table shows it
   std::vector<Meter> meters;
+  bool operator==(const Site&) const = default;
 };
 
 // ---- the settings' keys ----
@@ -67,15 +71,28 @@ struct ReadItem {
 };
 const std::array<ReadItem, 14>& ReadItems();
 
+// The JSON keys of the device table's columns, in DeviceRowCells' order: id, address,
+// manufacturer, medium, unit, value, t1_value .. t4_value, status, main_vif, aux_vifs,
+// tariff_times, flow. The site file's device rows and `orvio-cli devices --json` use them.
+const std::array<const char*, kDeviceColumns>& DeviceKeys();
+
 // ---- the file ----
-std::string SiteJson(const Site& site);  // pretty-printed, ends with a line break
+// Pretty-printed (2 spaces), ends with a line break. Keys in this order: format, site {name,
+// notes, technician}, saved, orvio_version, settings [{key, name, value, source: "read" or
+// "written"}], devices [{DeviceKeys(): the cells as strings}], meters [{id, address,
+// manufacturer, value, unit, medium, status, time, telegram}]. A text that is not valid UTF-8 is
+// written with U+FFFD in place of its bad bytes (it never throws).
+std::string SiteJson(const Site& site);
 
 struct Loaded {
   std::optional<Site> site;
   std::string error;  // why the file cannot be used, for a message box or standard error
 };
 // Refuses, with a clear error: not JSON, not a site file, a newer format, a field of the wrong
-// type, a device row with the wrong number of cells, a telegram that is not hex.
+// type, a device row without one of its keys, a telegram that is not hex of whole bytes.
+// Fields the file does not have read as empty (a device row must have all its keys); fields this
+// version does not know are ignored. A telegram in lower-case hex is taken in upper case. Never
+// throws.
 Loaded ParseSite(std::string_view bytes);
 
 // ---- comparing ----
@@ -88,6 +105,11 @@ struct Difference {
 // What differs between the file and the gateway as read now: the read settings (except the
 // working-day counter, which counts on by itself) and the activated devices by primary address.
 // Written settings are not compared: the gateway cannot show them.
+//  - settings by key, values compared with their blanks trimmed: the file's keys in file order,
+//    then the keys only the gateway has; a key's first occurrence counts.
+//  - devices by the primary address of their `address` cell (rows without a valid one are left
+//    out), in address order: key "device:<a>", name "Device at address <a>", values
+//    "<ID> <Mfr> <Medium>" ("" when absent); a device whose text differs (another ID) differs.
 std::vector<Difference> Compare(const Site& file, const Site& gateway);
 
 // ---- restoring ----
@@ -95,9 +117,13 @@ struct RestoreStep {
   std::string name;  // what the step writes, for the preview and the trace ("IP 192.168.1.100")
   GatewayRequest request;
 };
-// The requests that write the file into a gateway, in this order: network addresses, written
-// settings (the Modbus address last of these), then one activation per device of the map.
-// Settings whose value cannot be parsed are left out (listed in `skipped`).
+// The requests that write the file into a gateway, in this order: network addresses (read
+// settings ip .. network_number), the M-Bus flags as read (SND_NKE and 0x7B, one write each),
+// written settings in file order (the Modbus address last of these), then one activation per
+// device of the map (once per primary address). Settings whose value cannot be parsed are left
+// out and listed in `skipped` as "<name>: <value> (why)"; so are the "Reset" flag (it restarts the
+// gateway), an M-Bus port above 9600, and the SND_NKE / 0x7B flags when the read M-Bus flags
+// already write them.
 struct RestorePlan {
   std::vector<RestoreStep> steps;
   std::vector<std::string> skipped;
@@ -105,6 +131,14 @@ struct RestorePlan {
 RestorePlan PlanRestore(const Site& file);
 
 // ---- the commissioning report's data as CSV (the PDF's tables, one section each) ----
+// RFC 4180: comma-separated, lines ending in CR LF, a field holding a comma, quote, CR or LF
+// quoted with its quotes doubled. Sections, each after a title line and separated by an empty
+// line:
+//   Site        rows "Name,<..>", "Notes,<..>", "Technician,<..>", "Saved,<..>",
+//               "Orvio version,<..>"
+//   Gateway     "Name,Value,Source", then one row per setting (source "read" or "written")
+//   Device map  the device table's headers (trimmed), then one row per device
+//   Meters      "ID,Address,Manufacturer,Medium,Value,Unit,Time", then one row per meter
 std::string ReportCsv(const Site& site);
 
 }  // namespace orvio::site
