@@ -326,7 +326,6 @@ Options ParseOptions(const QStringList& args, const std::string& job, bool* help
 
 // ---- the jobs ----
 
-
 // What a job hands back: the rows it found (also when stopped) and whether the gateway failed.
 struct JobContext {
   const Options& o;
@@ -583,10 +582,7 @@ void StatusJob(JobContext& c) {
       c.trace.Lines(out.lines);
       const std::string name = StatusItemName(step);
       for (const std::string& line : out.lines) {
-        std::string value = line;
-        if (value.rfind(name + ": ", 0) == 0) value = value.substr(name.size() + 2);
-        value = Trimmed(value);
-        value.erase(0, value.find_first_not_of(' '));
+        const std::string value = StatusItemValue(step, line);
         Json j;
         j["step"] = step;
         j["item"] = name;

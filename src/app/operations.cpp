@@ -50,6 +50,8 @@ void TForm1::FillOperationTable() {
                                        BitBtn21, Button4, BitBtn23, Butt_command_send});
   operations_.SetRow(Op::DeviceMapReadback, {BitBtn1, BitBtn2, BitBtn19, buttonReadModbus, BitBtn22,
                                              BitBtn21, BitBtn23, Butt_activateAll});
+  operations_.SetRow(Op::Site, {BitBtn1, BitBtn18, BitBtn19, buttonReadModbus, BitBtn22, BitBtn21,
+                                BitBtn23, Button4, Butt_activateAll});
 }
 
 void TForm1::BeginOperation(Op op) { operations_.Begin(op); }

@@ -17,8 +17,9 @@ enum class Op {
   SetAllAddresses,    // "Set all Primary addresses", row after row
   ActivateAll,        // "Activate All in table"
   DeviceMapReadback,  // "Read modbus devices", one record per tick
+  Site,               // the site files' jobs: reading the gateway, restoring a site file
 };
-inline constexpr int kOpCount = 5;
+inline constexpr int kOpCount = 6;
 
 // Which operations run and which controls they hold. A control held by a running operation is
 // disabled; it is enabled again once no running operation holds it. Started and Ended are the

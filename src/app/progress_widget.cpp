@@ -21,6 +21,7 @@ const char* JobName(Job job) {
     case Job::Readback: return "Device map";
     case Job::Status: return "Status";
     case Job::AutoRead: return "Automatic read";
+    case Job::Site: return "Site";
   }
   return "";
 }
@@ -33,6 +34,7 @@ Job JobOf(Op op) {
     case Op::SetAllAddresses: return Job::SetAll;
     case Op::ActivateAll: return Job::ActivateAll;
     case Op::DeviceMapReadback: return Job::Readback;
+    case Op::Site: return Job::Site;
   }
   return Job::Scan;
 }

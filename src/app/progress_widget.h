@@ -26,6 +26,7 @@ enum class Job {
   Readback,     // device-map readback
   Status,       // status readout
   AutoRead,     // automatic register reading
+  Site,         // reading the gateway for a site file, restoring one
 };
 
 // The job an operation of the operation table is.

@@ -16,6 +16,7 @@
 #include "app/tfabout.h"
 #include "app/tform1.h"
 #include "core/settings/settings.h"
+#include "site/site_controller.h"
 
 namespace orvio {
 
@@ -45,6 +46,7 @@ void TForm1::FormCreate() {
   Edit_lanxp_ip->setText(q(s.tcpIp));
   Edit_lanxp_port->setText(q(s.tcpPort));
   UD_eth_timeout->SetPosition(s.ethTimeout);
+  Sites->SetTechnician(QString::fromStdString(s.technician));
 
   devices.DeviceRecordSize = 28;
   English1->setChecked(true);
@@ -81,6 +83,7 @@ void TForm1::FormClose() {
   s.tcpIp = t(Edit_lanxp_ip->text());
   s.tcpPort = t(Edit_lanxp_port->text());
   s.ethTimeout = UD_eth_timeout->Position();
+  s.technician = Sites->Technician().toStdString();
   // An installed copy's settings folder (~/.config/orvio) may not exist yet.
   QDir().mkpath(QFileInfo(settingsPath_).absolutePath());
   if (!WriteSettingsFile(settingsPath_.toStdString(), RenderSettings(s))) {

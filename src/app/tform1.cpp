@@ -24,6 +24,7 @@
 #include "core/settings/control_ranges.h"
 #include "core/tables/table_headers.h"
 #include "mbus/record_view.h"
+#include "site/site_controller.h"
 
 namespace orvio {
 
@@ -148,6 +149,7 @@ TForm1::TForm1(QString appDir, QString settingsPath, QWidget* parent)
   ApplyToolTips();
   InstallShortcuts();
   MeterRecordViews = new RecordViews(*this);
+  Sites = new SiteController(*this);
   // The size the window was designed for, as far as the screen's free area allows.
   const QScreen* s = screen();
   resize(s ? FitToScreen(QSize(1180, 860), s->availableGeometry().size(), kWindowDecoration)

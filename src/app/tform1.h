@@ -54,6 +54,7 @@ class QSplitter;
 namespace orvio {
 
 class RecordViews;
+class SiteController;
 class TFAbout;
 class ManualWindow;
 struct GatewayRequest;
@@ -617,6 +618,7 @@ class TForm1 : public QMainWindow {
   QPointer<ManualWindow> ManualView;
   // The meters' record views and the last telegram of every gridLoops row (src/mbus/record_view).
   RecordViews* MeterRecordViews = nullptr;
+  SiteController* Sites = nullptr;  // src/site: the File menu's site files
 
  protected:
   void closeEvent(QCloseEvent* e) override;

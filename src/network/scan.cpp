@@ -12,6 +12,7 @@
 #include "engine/tunnel.h"
 #include "mbus/decode_window.h"
 #include "mbus/record_view.h"
+#include "site/site_controller.h"
 
 namespace orvio {
 
@@ -141,6 +142,7 @@ void TForm1::BitBtn2Click() {
   // too (the scan disabled it).
   StopSetAll();
   RequestSearchStop();
+  Sites->Stop();
   StopTunnel();
   EndOperation(Op::Scan);
   BitBtn26->setEnabled(true);

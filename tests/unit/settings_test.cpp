@@ -47,7 +47,10 @@ const char kDefaultText[] =
     "[TCP]\n"
     "IP=192.168.1.3\n"
     "Port=502\n"
-    "EthTimeout=50\n";
+    "EthTimeout=50\n"
+    "\n"
+    "[Site]\n"
+    "Technician=\n";
 
 TEST(Settings, DefaultsOfAFirstStart) {
   const Settings s = kDefaults;
@@ -71,7 +74,7 @@ TEST(Settings, DefaultsOfAFirstStart) {
   EXPECT_EQ(DefaultSettings("/opt/orvio").dataDir, "/opt/orvio/");
 }
 
-TEST(Settings, RenderedDefaultsHaveEverySectionOnceAndAllEighteenKeys) {
+TEST(Settings, RenderedDefaultsHaveEverySectionOnceAndAllNineteenKeys) {
   EXPECT_EQ(RenderSettings(kDefaults), kDefaultText);
 }
 
@@ -86,6 +89,7 @@ TEST(Settings, RoundTripThroughFile) {
   TempFolder folder;
   Settings s = DefaultSettings(folder.path().string());
   s.portName = "/dev/ttyUSB0";
+  s.technician = "Zoë Tech";
   s.portSpeed = "600";  // not in the list: kept as text
   s.portParity = "None";
   s.portStopBits = "2";

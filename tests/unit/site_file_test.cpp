@@ -412,9 +412,9 @@ TEST(SiteRestore, TypicalFile) {
                        "Listen port 502",
                        "Between 2 readings 5",
                        "Wait respond for 20",
-                       "New Modbus address 7",
                        "Activating device 1",
                        "Activating device 5",
+                       "New Modbus address 7",
                    }));
   ASSERT_EQ(plan.steps.size(), 21u);
   const auto& st = plan.steps;
@@ -435,10 +435,10 @@ TEST(SiteRestore, TypicalFile) {
   ExpectSingle(st[15], 56002, 502);
   ExpectSingle(st[16], 4, 5);
   ExpectSingle(st[17], 5, 20);
-  ExpectSingle(st[18], reg::kModbusAddress, 7);
-  ExpectSingle(st[19], 0, 1);
-  ExpectSingle(st[20], 0, 5);
-  EXPECT_EQ(st[20].request, ActivateRequest(5));
+  ExpectSingle(st[18], 0, 1);
+  ExpectSingle(st[19], 0, 5);
+  EXPECT_EQ(st[19].request, ActivateRequest(5));
+  ExpectSingle(st[20], reg::kModbusAddress, 7);
   EXPECT_EQ(plan.skipped, (std::vector<std::string>{"Flag: Reset 1 (it restarts the gateway)"}));
 }
 
@@ -502,9 +502,9 @@ TEST(SiteRestore, UnparsableValuesAreSkippedAndThePlanGoesOn) {
                 "Between 2 readings: 100 (not a number 0..99)",
                 "Wait respond for: -1 (not a number 0..99)",
                 "Colour: red (not a setting a restore writes)",
-                "New Modbus address: 255 (Invalid new modbus address entered...)",
                 "Device row 1: abc (not a primary address)",
                 "Device row 2: 300 (not a primary address)",
+                "New Modbus address: 255 (Invalid new modbus address entered...)",
             }));
 }
 

@@ -151,6 +151,15 @@ const char* StatusItemName(int step) {
   return kNames[step - 1];
 }
 
+std::string StatusItemValue(int step, std::string_view line) {
+  const std::string label = std::string(StatusItemName(step)) + ": ";
+  if (!label.empty() && line.substr(0, label.size()) == label) line.remove_prefix(label.size());
+  const auto blank = [](char c) { return c == ' ' || c == '\r' || c == '\n'; };
+  while (!line.empty() && blank(line.front())) line.remove_prefix(1);
+  while (!line.empty() && blank(line.back())) line.remove_suffix(1);
+  return std::string(line);
+}
+
 std::string BlankHex(std::string_view bytes) {
   std::string out;
   out.reserve(bytes.size() * 3);

@@ -38,6 +38,9 @@ const StatusStepSpec* StatusStepAt(int step);
 // What step 1..14 reads, as the command line names its items ("Active devices", "IP", ...);
 // the lines of the steps with a label start with it and ": ". "" outside 1..14.
 const char* StatusItemName(int step);
+// The value a line of step 1..14 shows: the line without its label and ": ", without the blanks
+// around it ("Active devices: 5/10" -> "5/10", "IP: 192.168.1.100" -> "192.168.1.100").
+std::string StatusItemValue(int step, std::string_view line);
 
 // One blank before each byte's two upper-case hex digits (" 01 03"): the form of the status
 // readout's "UNMD:" lines and of Activate All's "RCVD:" lines.

@@ -28,7 +28,7 @@ struct SettingRow {
 };
 
 // The order of reading and writing.
-const std::array<SettingRow, 18> kSettingRows{{
+const std::array<SettingRow, 19> kSettingRows{{
     {"Modbus port", "Name", &Settings::portName},
     {"Modbus port", "Speed", &Settings::portSpeed},
     {"Modbus port", "Parity", &Settings::portParity},
@@ -47,6 +47,7 @@ const std::array<SettingRow, 18> kSettingRows{{
     {"TCP", "IP", &Settings::tcpIp},
     {"TCP", "Port", &Settings::tcpPort},
     {"TCP", "EthTimeout", &Settings::ethTimeout, control_range::kEthTimeout},
+    {"Site", "Technician", &Settings::technician},
 }};
 
 struct ParseState {

@@ -34,6 +34,8 @@ struct Settings {
   std::string tcpPort = "502";        // Edit_lanxp_port
   int ethTimeout = 50;                // UD_eth_timeout, units of 10 ms, 30..9999
 
+  std::string technician;  // who signs site files and commissioning reports
+
   bool operator==(const Settings&) const = default;
 };
 

@@ -574,17 +574,6 @@ RestorePlan PlanRestore(const Site& file) {
       PlanWritten(p, s, mbusFlagsPlanned);
     }
   }
-  // The Modbus address last: after it the gateway answers to another address.
-  for (const Setting& s : file.settings) {
-    if (s.source != Source::kWritten || s.key != "modbus_address") continue;
-    const auto address = NewModbusAddress(Trim(s.value));
-    if (!address.ok()) {
-      p.Skip(s, address.error);
-      continue;
-    }
-    p.Add(s, ModbusAddressRequest(*address.value));
-  }
-
   std::set<int> activated;
   for (size_t i = 0; i < file.devices.size(); ++i) {
     const DeviceRowCells& row = file.devices[i];
@@ -598,6 +587,17 @@ RestorePlan PlanRestore(const Site& file) {
     if (!activated.insert(*a).second) continue;
     p.Add(device_text::kActivating + std::to_string(*a), ActivateRequest(static_cast<uint8_t>(*a)));
   }
+  // The Modbus address last of all: after it the gateway answers to another address.
+  for (const Setting& s : file.settings) {
+    if (s.source != Source::kWritten || s.key != "modbus_address") continue;
+    const auto address = NewModbusAddress(Trim(s.value));
+    if (!address.ok()) {
+      p.Skip(s, address.error);
+      continue;
+    }
+    p.Add(s, ModbusAddressRequest(*address.value));
+  }
+
   return std::move(p.plan);
 }
 

@@ -119,11 +119,11 @@ struct RestoreStep {
 };
 // The requests that write the file into a gateway, in this order: network addresses (read
 // settings ip .. network_number), the M-Bus flags as read (SND_NKE and 0x7B, one write each),
-// written settings in file order (the Modbus address last of these), then one activation per
-// device of the map (once per primary address). Settings whose value cannot be parsed are left
-// out and listed in `skipped` as "<name>: <value> (why)"; so are the "Reset" flag (it restarts the
-// gateway), an M-Bus port above 9600, and the SND_NKE / 0x7B flags when the read M-Bus flags
-// already write them.
+// written settings in file order, one activation per device of the map (once per primary
+// address), then the Modbus address (after it the gateway answers to another address). Settings
+// whose value cannot be parsed are left out and listed in `skipped` as "<name>: <value> (why)"; so
+// are the "Reset" flag (it restarts the gateway), an M-Bus port above 9600, and the SND_NKE / 0x7B
+// flags when the read M-Bus flags already write them.
 struct RestorePlan {
   std::vector<RestoreStep> steps;
   std::vector<std::string> skipped;
