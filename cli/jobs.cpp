@@ -6,13 +6,19 @@
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
+#include <QDateTime>
 #include <QElapsedTimer>
+#include <QFile>
+#include <QGuiApplication>
 #include <QSocketNotifier>
 #include <QTime>
 #include <algorithm>
+#include <cerrno>
+#include <cstring>
 #include <functional>
 #include <iostream>
 #include <map>
+#include <memory>
 #include <nlohmann/json.hpp>
 #include <optional>
 #include <vector>
@@ -31,6 +37,7 @@
 #include "core/mbus/tunnel.h"
 #include "core/modbus/registers.h"
 #include "core/progress/progress.h"
+#include "core/settings/atomic_file.h"
 #include "core/settings/control_ranges.h"
 #include "core/site/site_file.h"
 #include "core/tables/device_table.h"
@@ -38,6 +45,8 @@
 #include "core/tables/table_headers.h"
 #include "core/text/columns.h"
 #include "engine/gateway_jobs.h"
+#include "engine/site_jobs.h"
+#include "report/commissioning_report.h"
 
 namespace orvio::cli {
 
@@ -104,6 +113,22 @@ const std::map<std::string, JobInfo>& Jobs() {
        {"devices",
         "Usage: orvio-cli devices LINK [--json]\n"
         "  Reads back the gateway's map of activated devices, one row per device.\n"}},
+      {"site",
+       {"site",
+        "Usage: orvio-cli site save|compare|restore LINK FILE [--json]\n"
+        "  save     reads the gateway (status readout and device map) into the site file FILE;\n"
+        "           --name, --notes and --technician fill in the site\n"
+        "  compare  reads the gateway and lists every setting and device that differs from FILE\n"
+        "           (one JSON object per difference with --json); exit 0 the same, 1 different,\n"
+        "           2 trouble, as diff has it\n"
+        "  restore  writes FILE into the gateway (network settings, flags, the settings written\n"
+        "           from the window, the activated devices), then compares again\n"}},
+      {"report",
+       {"report",
+        "Usage: orvio-cli report LINK|FILE -o REPORT.pdf [--name N] [--notes T]\n"
+        "                        [--technician T]\n"
+        "  Writes the commissioning report of the gateway read now (LINK) or of a site file\n"
+        "  (FILE) as a PDF, and the same data as CSV beside it (REPORT.csv).\n"}},
   };
   return kJobs;
 }
@@ -221,6 +246,12 @@ struct Options {
   int address = 0;
   bool full = false;
   std::string pattern = kWildcardIdText;
+  // site and report
+  std::string action;  // save, compare or restore
+  std::string file;    // the site file
+  std::string output;  // the report's PDF
+  std::string name, notes, technician;
+  bool hasLink = true;
 };
 
 Options ParseOptions(const QStringList& args, const std::string& job, bool* help) {
@@ -243,16 +274,43 @@ Options ParseOptions(const QStringList& args, const std::string& job, bool* help
     p.addOptions({{"scan-time", "", "MS"}, {"retry", "", "N"}});
   if (job == "read") p.addOptions({{"address", "", "A"}, {"full", ""}});
   if (job == "search") p.addOption({"pattern", "", "ID"});
+  if (job == "site" || job == "report")
+    p.addOptions({{"name", "", "N"}, {"notes", "", "T"}, {"technician", "", "T"}});
+  if (job == "report") p.addOption({{"o", "output"}, "", "PDF"});
   if (!p.parse(args)) throw Refusal{p.errorText().toStdString()};
   *help = p.isSet("help");
   Options o;
   o.job = job;
   if (*help) return o;
-  if (!p.positionalArguments().isEmpty())
-    throw Refusal{"unexpected argument \"" + p.positionalArguments().first().toStdString() + "\""};
+  QStringList positional = p.positionalArguments();
+  if (job == "site") {
+    if (positional.size() != 2)
+      throw Refusal{"site needs an action (save, compare, restore) and FILE"};
+    o.action = positional.takeFirst().toStdString();
+    if (o.action != "save" && o.action != "compare" && o.action != "restore")
+      throw Refusal{"unknown action \"" + o.action + "\" (save, compare or restore)"};
+    o.file = positional.takeFirst().toStdString();
+  }
+  if (job == "report") {
+    if (!p.isSet("output")) throw Refusal{"report needs -o REPORT.pdf"};
+    o.output = p.value("output").toStdString();
+    if (!positional.isEmpty()) o.file = positional.takeFirst().toStdString();
+  }
+  if (!positional.isEmpty())
+    throw Refusal{"unexpected argument \"" + positional.first().toStdString() + "\""};
+  if (job == "site" || job == "report") {
+    o.name = p.value("name").toStdString();
+    o.notes = p.value("notes").toStdString();
+    o.technician = p.value("technician").toStdString();
+  }
   o.json = p.isSet("json");
   o.trace = p.isSet("trace");
   o.fixedWaits = p.isSet("fixed-waits");
+  if (job == "report" && !o.file.empty()) {
+    if (p.isSet("tcp") || p.isSet("serial")) throw Refusal{"give a link or a site file, not both"};
+    o.hasLink = false;
+    return o;
+  }
   if (p.isSet("tcp") == p.isSet("serial")) throw Refusal{"give one link: --tcp or --serial"};
   if (p.isSet("tcp")) {
     QString host = p.value("tcp").trimmed();
@@ -336,6 +394,8 @@ struct JobContext {
   std::vector<Json> rows;
   Table table;  // plain output: the header row, then one row per item
   std::string afterTable;
+  std::string unusable;  // why the job could not be done (exit 2), e.g. a damaged site file
+  int exitStatus = -1;   // the job's own exit status when it has one (site compare, as diff)
 };
 
 // Placed meter rows of the M-Bus table, as JSON objects and table rows.
@@ -666,13 +726,157 @@ void DevicesJob(JobContext& c) {
   readback.Stop();
 }
 
+// ---- site files and the commissioning report ----
+
+std::optional<site::Site> LoadSite(const std::string& path, std::string* error) {
+  QFile file(QString::fromLocal8Bit(path.c_str()));
+  if (!file.open(QIODevice::ReadOnly)) {
+    *error = "cannot read " + path + ": " + file.errorString().toStdString();
+    return std::nullopt;
+  }
+  const QByteArray bytes = file.readAll();
+  site::Loaded loaded = site::ParseSite(std::string_view(bytes.constData(), bytes.size()));
+  if (!loaded.site) *error = path + " cannot be used: " + loaded.error;
+  return std::move(loaded.site);
+}
+
+// The gateway as a site file keeps it; nothing when stopped or when it did not answer.
+std::optional<site::Site> ReadSite(JobContext& c) {
+  SiteRead read(
+      c.link.Engine(), c.link.ModbusAnswer(),
+      [&](const GatewayRequest& r) { c.link.SendRequest(r); }, c.trace);
+  std::optional<site::Site> result;
+  c.progress.Start("Site");
+  c.link.Run([&](const std::function<void()>& finished) {
+    read.Begin(c.o.timeoutMs,
+               {[&](int done, int total) {
+                  c.progress.Report(progress::StepsReport("step", done, total, c.o.timeoutMs));
+                },
+                [&](site::Site s, bool answered) {
+                  if (answered) result = std::move(s);
+                  finished();
+                }});
+  });
+  read.Stop();
+  if (!result && !c.link.Stopped()) c.failed = true;
+  return c.link.Stopped() ? std::nullopt : result;
+}
+
+void FillDetails(const Options& o, site::Site& s) {
+  s.name = o.name;
+  s.notes = o.notes;
+  s.technician = o.technician;
+  s.saved = QDateTime::currentDateTime().toString("yyyy-MM-dd HH:mm:ss").toStdString();
+  s.orvioVersion = ORVIO_VERSION;
+}
+
+// The PDF and the CSV beside it; "" or why they could not be written.
+std::string WriteReportFiles(const site::Site& s, const std::string& pdf) {
+  QString error;
+  if (!WriteCommissioningReport(s, QString::fromLocal8Bit(pdf.c_str()), &error))
+    return error.toStdString();
+  std::string csv = pdf;
+  if (csv.size() > 4 && csv.compare(csv.size() - 4, 4, ".pdf") == 0) csv.resize(csv.size() - 4);
+  csv += ".csv";
+  if (!WriteFileAtomically(csv, site::ReportCsv(s)))
+    return "cannot write " + csv + ": " + std::strerror(errno);
+  return {};
+}
+
+void SiteJob(JobContext& c) {
+  std::optional<site::Site> file;
+  if (c.o.action != "save") {
+    file = LoadSite(c.o.file, &c.unusable);
+    if (!file) return;
+  }
+  if (c.o.action == "restore") {
+    site::RestorePlan plan = site::PlanRestore(*file);
+    for (const std::string& skipped : plan.skipped)
+      std::cerr << "orvio-cli site: not written: " << skipped << "\n";
+    std::optional<int> newUnit;
+    for (const site::RestoreStep& step : plan.steps)
+      if (step.request.kind == RequestKind::kWriteSingleRegister &&
+          step.request.reg == reg::kModbusAddress)
+        newUnit = step.request.ValueLo();
+    SiteRestore restore(
+        c.link.Engine(), c.link.ModbusAnswer(),
+        [&](const GatewayRequest& r) { c.link.SendRequest(r); }, c.trace);
+    std::vector<std::string> refused;
+    c.progress.Start("Restore");
+    c.link.Run([&](const std::function<void()>& finished) {
+      restore.Begin(
+          std::move(plan.steps), c.o.timeoutMs,
+          {[&](int done, int total) {
+             c.progress.Report(progress::StepsReport("request", done, total, c.o.timeoutMs));
+           },
+           [&](std::vector<std::string> r) {
+             refused = std::move(r);
+             finished();
+           }});
+    });
+    restore.Stop();
+    if (c.link.Stopped()) return;
+    c.progress.Clear();
+    for (const std::string& r : refused) std::cerr << "orvio-cli site: refused: " << r << "\n";
+    if (!refused.empty()) c.failed = true;
+    // From here on the gateway answers to its new address.
+    if (newUnit && *newUnit >= 1) c.link.SetUnit(static_cast<uint8_t>(*newUnit));
+  }
+  std::optional<site::Site> gateway = ReadSite(c);
+  if (!gateway) {
+    if (c.o.action == "compare" && !c.link.Stopped()) c.unusable = "the gateway did not answer";
+    return;
+  }
+  if (c.o.action == "save") {
+    FillDetails(c.o, *gateway);
+    if (!WriteFileAtomically(c.o.file, site::SiteJson(*gateway))) {
+      c.unusable = "cannot write " + c.o.file + ": " + std::strerror(errno);
+      return;
+    }
+    c.afterTable = "Site saved to " + c.o.file + ": " + std::to_string(gateway->settings.size()) +
+                   " settings, " + std::to_string(gateway->devices.size()) + " devices\n";
+    return;
+  }
+  const std::vector<site::Difference> differences = site::Compare(*file, *gateway);
+  c.table.push_back({"Setting", "File", "Gateway"});
+  for (const site::Difference& d : differences) {
+    Json j;
+    j["key"] = d.key;
+    j["setting"] = d.name;
+    j["file"] = d.fileValue;
+    j["gateway"] = d.gatewayValue;
+    c.rows.push_back(std::move(j));
+    c.table.push_back({d.name, d.fileValue, d.gatewayValue});
+  }
+  if (differences.empty()) c.afterTable = "The gateway matches the site file.\n";
+  if (c.o.action == "compare")
+    c.exitStatus = differences.empty() ? kJobDone : kJobFailed;
+  else if (!differences.empty())
+    c.failed = true;
+}
+
+void ReportJob(JobContext& c) {
+  std::optional<site::Site> gateway = ReadSite(c);
+  if (!gateway) return;
+  FillDetails(c.o, *gateway);
+  c.unusable = WriteReportFiles(*gateway, c.o.output);
+  if (c.unusable.empty()) c.afterTable = "Report written to " + c.o.output + "\n";
+}
+
 }  // namespace
 
 bool IsJob(const std::string& word) { return Jobs().count(word) > 0; }
 
 int RunJob(int argc, char** argv) {
-  QCoreApplication app(argc, argv);
   const std::string job = argc > 1 ? argv[1] : "";
+  // The report is laid out with fonts, which take a Gui application; without a display it draws
+  // offscreen.
+  if (job == "report" && qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+    qputenv("QT_QPA_PLATFORM", "offscreen");
+  std::unique_ptr<QCoreApplication> application =
+      job == "report" ? std::make_unique<QGuiApplication>(argc, argv)
+                      : std::make_unique<QCoreApplication>(argc, argv);
+  QCoreApplication& app = *application;
   const auto info = Jobs().find(job);
   if (info == Jobs().end()) return kJobUnusable;
   QStringList args = app.arguments();
@@ -689,6 +893,18 @@ int RunJob(int argc, char** argv) {
   if (help) {
     std::cout << info->second.usage << kLinkUsage;
     return kJobDone;
+  }
+
+  if (!o.hasLink) {  // a report of a site file
+    std::string error;
+    const std::optional<site::Site> s = LoadSite(o.file, &error);
+    if (s) error = WriteReportFiles(*s, o.output);
+    if (error.empty()) {
+      std::cout << "Report written to " << o.output << "\n";
+      return kJobDone;
+    }
+    std::cerr << "orvio-cli report: " << error << "\n";
+    return kJobUnusable;
   }
 
   ProgressView progress;
@@ -725,10 +941,11 @@ int RunJob(int argc, char** argv) {
     return kJobUnusable;
   }
 
-  JobContext c{o, link, trace, progress, false, {}, {}, {}};
+  JobContext c{o, link, trace, progress, false, {}, {}, {}, {}, -1};
   static const std::map<std::string, std::function<void(JobContext&)>> kRun = {
       {"registers", RegistersJob}, {"scan", ScanJob},     {"read", ReadJob},
-      {"search", SearchJob},       {"status", StatusJob}, {"devices", DevicesJob}};
+      {"search", SearchJob},       {"status", StatusJob}, {"devices", DevicesJob},
+      {"site", SiteJob},           {"report", ReportJob}};
   if (error.empty()) kRun.at(job)(c);
   progress.Clear();
 
@@ -738,11 +955,23 @@ int RunJob(int argc, char** argv) {
     std::cout << AlignedColumns(c.table) << c.afterTable;
   } else if (job == "scan" || job == "search" || job == "devices") {
     std::cerr << "orvio-cli " << job << ": nothing found\n";
+  } else {
+    std::cout << c.afterTable;
   }
   std::cout.flush();
   if (stopSignal == SIGINT) return kJobInterrupted;
   if (stopSignal == SIGTERM) return kJobTerminated;
   if (stopSignal != 0) return 128 + stopSignal;
+  if (!c.unusable.empty()) {
+    std::cerr << "orvio-cli " << job << ": " << c.unusable << "\n";
+    return kJobUnusable;
+  }
+  if (c.exitStatus >= 0) return c.exitStatus;
+  if (c.failed && o.action == "restore") {
+    std::cerr << "orvio-cli site: the gateway refused part of the site file or still differs "
+                 "from it\n";
+    return kJobFailed;
+  }
   if (c.failed) {
     std::cerr << "orvio-cli " << job
               << ": the gateway did not answer, or an answer failed its checks\n";

@@ -1,7 +1,7 @@
-// orvio-cli's jobs against a gateway: registers, scan, read, search, status and devices, the
-// window's jobs run on the request engine without the window. Tables go to standard output
-// (aligned, or one JSON object per line with --json); the trace (--trace) and the progress (on a
-// terminal only) go to standard error.
+// orvio-cli's jobs against a gateway: registers, scan, read, search, status, devices, site files
+// and the commissioning report, the window's jobs run on the request engine without the window.
+// Tables go to standard output (aligned, or one JSON object per line with --json); the trace
+// (--trace) and the progress (on a terminal only) go to standard error.
 #pragma once
 
 #include <string>
