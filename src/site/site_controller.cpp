@@ -268,7 +268,15 @@ void SiteController::ShowCompare(const QString& title, const site::Site& file,
     compareTable_ = new QTableWidget(0, 3);
     compareTable_->setObjectName("CompareTable");
     compareTable_->setHorizontalHeaderLabels({"Setting", "File", "Gateway"});
-    compareTable_->horizontalHeader()->setStretchLastSection(true);
+    // The setting's name whole; file and gateway values share the rest (a long value is cut
+    // short in the cell and shown whole in its tooltip).
+    compareTable_->horizontalHeader()->setSectionResizeMode(0, QHeaderView::ResizeToContents);
+    compareTable_->horizontalHeader()->setSectionResizeMode(1, QHeaderView::Stretch);
+    compareTable_->horizontalHeader()->setSectionResizeMode(2, QHeaderView::Stretch);
+    compareTable_->setTextElideMode(Qt::ElideMiddle);
+    compareTable_->setWordWrap(false);
+    compareTable_->setSelectionMode(QAbstractItemView::NoSelection);
+    compareTable_->setFocusPolicy(Qt::NoFocus);
     compareTable_->verticalHeader()->hide();
     compareTable_->setEditTriggers(QAbstractItemView::NoEditTriggers);
     auto* close = new QDialogButtonBox(QDialogButtonBox::Close);
@@ -282,11 +290,14 @@ void SiteController::ShowCompare(const QString& title, const site::Site& file,
   compareTable_->setRowCount(static_cast<int>(differences.size()));
   for (int row = 0; row < static_cast<int>(differences.size()); ++row) {
     const site::Difference& d = differences[static_cast<size_t>(row)];
-    const QString cells[] = {Text(d.name), Text(d.fileValue), Text(d.gatewayValue)};
-    for (int col = 0; col < 3; ++col)
-      compareTable_->setItem(row, col, new QTableWidgetItem(cells[col]));
+    const auto shown = [](const std::string& v) { return v.empty() ? QString("(none)") : Text(v); };
+    const QString cells[] = {Text(d.name), shown(d.fileValue), shown(d.gatewayValue)};
+    for (int col = 0; col < 3; ++col) {
+      auto* item = new QTableWidgetItem(cells[col]);
+      item->setToolTip(cells[col]);
+      compareTable_->setItem(row, col, item);
+    }
   }
-  compareTable_->resizeColumnsToContents();
   QStringList summary = notes;
   summary.prepend(differences.empty()
                       ? QString("The gateway matches the site file \"%1\".").arg(Text(file.name))

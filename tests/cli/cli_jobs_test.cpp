@@ -501,7 +501,8 @@ TEST_F(CliPorts, UnreadablePortGivesTheDialoutHint) {
 std::vector<std::string> Examples(const std::string& path, const std::string& start) {
   std::ifstream in(path);
   std::vector<std::string> found;
-  static const std::regex job("^\\s*orvio-cli (registers|scan|read|search|status|devices) .*");
+  static const std::regex job(
+      "^\\s*orvio-cli (registers|scan|read|search|status|devices|site|report) .*");
   for (std::string line; std::getline(in, line);) {
     std::string text = std::regex_replace(line, std::regex("\\\\-"), "-");
     if (text.rfind(start, 0) != 0 && start != "") continue;
@@ -519,6 +520,11 @@ TEST_F(CliPorts, DocumentedExamplesRun) {
   const auto manual = Examples(root + "/docs/manual/UsrMan.md", "    ");
   examples.insert(examples.end(), manual.begin(), manual.end());
   ASSERT_GE(examples.size(), 12u);  // one per job in each
+  // The site examples write their files where they run.
+  const auto cwd = std::filesystem::current_path();
+  const std::string scratch = ::testing::TempDir() + "/cli-examples";
+  std::filesystem::create_directories(scratch);
+  std::filesystem::current_path(scratch);
   for (const std::string& example : examples) {
     std::string text = example.substr(example.find("orvio-cli") + 10);
     text = text.substr(0, text.find('#'));
@@ -529,6 +535,7 @@ TEST_F(CliPorts, DocumentedExamplesRun) {
     EXPECT_EQ(r.status, 0) << example << "\n" << r.err;
     EXPECT_NE(r.out, "") << example;
   }
+  std::filesystem::current_path(cwd);
 }
 
 }  // namespace

@@ -111,7 +111,7 @@ TEST_P(SiteFiles, CompareShowsEachDifferenceRowByRow) {
     rows[table->item(r, 0)->text()] = {table->item(r, 1)->text(), table->item(r, 2)->text()};
   EXPECT_EQ(rows["IP"], std::make_pair(QString("192.168.1.100"), QString("10.1.1.1")));
   ASSERT_TRUE(rows.count("Device at address 3"));
-  EXPECT_TRUE(rows["Device at address 3"].second.isEmpty());
+  EXPECT_EQ(rows["Device at address 3"].second, "(none)");
   EXPECT_FALSE(rows.count("Working days"));  // a counter, not a setting
 }
 

@@ -15,6 +15,7 @@
 #include "app/tform1.h"
 #include "mbus/record_view.h"
 #include "sim/gateway_sim.h"
+#include "site/site_controller.h"
 
 namespace {
 void Pump(int ms) {
@@ -106,6 +107,29 @@ int main(int argc, char** argv) {
   form.grab().save(out + "/scan-progress.png");
   form.BitBtn2Click();
   if (manual) {
+    // A site saved, the gateway changed since, and the comparison with the site file.
+    const QString siteFile = QDir::tempPath() + "/orvio-docshots.site.json";
+    form.Sites->askDetails = [](orvio::SiteDetails& d) {
+      d = {"Boiler house", "Cellar, left rack", "A. Tech"};
+      return true;
+    };
+    form.seam.saveFile = [&](QWidget*, const QString&, const QString&, const QString&,
+                             const QString&, const QString&) { return siteFile; };
+    form.seam.openFile = [&](QWidget*, const QString&, const QString&, const QString&) {
+      return siteFile;
+    };
+    WaitFor([&] { return !form.Tunnel->Running(); }, 5000);
+    form.Sites->SaveSiteClick();
+    WaitFor([&] { return !form.Sites->Running(); }, 10000);
+    sim.SetHoldingRegister(55400, 0x0A01);  // IP 10.1.1.100
+    sim.DeactivateDevice(4);
+    form.Sites->CompareWithSiteClick();
+    WaitFor([&] { return !form.Sites->Running(); }, 10000);
+    form.Sites->CompareView()->resize(640, 360);
+    Pump(200);
+    form.Sites->CompareView()->grab().save(out + "/site-compare.png");
+    form.Sites->CompareView()->close();
+    QFile::remove(siteFile);
     form.About1Click();
     Pump(200);
     form.FAbout->grab().save(out + "/about.png");
