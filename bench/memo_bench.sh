@@ -31,7 +31,7 @@ rate_line=$(field perline 200000 lines_per_s)
 save200=$(field memo 200000 save_s)
 rss200=$(field memo 200000 peak_rss_mb)
 rss_line=$(field perline 200000 peak_rss_mb)
-ordered=$(echo "$results" | awk '{ for (i = 1; i <= NF; i++) if ($i != "in_order=1" && $i ~ /^in_order=/) bad = 1 } END { print bad ? 0 : 1 }')
+ordered=$(echo "$results" | awk '{ for (i = 1; i <= NF; i++) if ($i != "in_order=1" && $i != "in_order=na" && $i ~ /^in_order=/) bad = 1 } END { print bad ? 0 : 1 }')
 
 speedup=$(awk "BEGIN { printf \"%.1f\", $rate_memo / $rate_line }")
 growth=$(awk "BEGIN { printf \"%.2f\", $memo200 / $memo100 }")
