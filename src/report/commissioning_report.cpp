@@ -361,6 +361,9 @@ bool WriteCommissioningReport(const site::Site& site, const QString& pdfPath, QS
     doc.documentLayout()->setPaintDevice(&writer);
     QFont font(QStringLiteral("DejaVu Sans"));
     font.setPointSizeF(9);
+    // No ligatures: "fi" and "fl" stay two letters in the text layer, so that a search for
+    // "Identification" or a copied value finds what is printed.
+    font.setStyleStrategy(QFont::PreferNoShaping);
     doc.setDefaultFont(font);
     doc.setDocumentMargin(0);
     QTextFrameFormat root = doc.rootFrame()->frameFormat();
