@@ -670,36 +670,28 @@ void DevicesJob(JobContext& c) {
   c.table.push_back(HeaderRow(kDeviceTableHeaders));
   DeviceMapReadback::Handlers h;
   h.version = [&](const ByteString& version, int) {
-    c.trace.Line(UnmdLine(version));
     if (version.empty()) c.failed = true;
     const FirstRegister v = ReadFirstRegister(version);
     if (!version.empty() && v.check.memoLine) c.trace.Line(*v.check.memoLine);
   };
-  h.bitmap = [&](const ByteString& bitmapAnswer) {
-    c.trace.Line(UnmdLine(bitmapAnswer));
-    AnswerCheck check;
-    int count = 0;
-    if (CheckedAnswer(c, bitmapAnswer, CheckForm::kFull, &check)) {
-      const RegisterBitmap bitmap = BitmapOfRegisters(ReadAnswerRegisters(bitmapAnswer, check));
-      c.trace.Line(bitmap.hexText);
-      count = bitmap.ones;
-    }
+  h.bitmap = [&](int count, bool checked) {
+    if (!checked) c.failed = true;
     if (count == 0 && !c.failed) c.trace.Line(device_text::kNoActiveDevices);
-    return count;
   };
   h.recordsBegin = [&](int count) {
     c.trace.Line(device_text::kNumberOfDevices + std::to_string(count));
     c.progress.Report(progress::StepsReport("record", 0, count, c.o.timeoutMs));
   };
-  DeviceMapReadback readback(c.link.Engine(), c.link.ModbusAnswer(), c.link.ModbusAnswer(),
-                             [&](const GatewayRequest& r) { c.link.SendRequest(r); });
-  h.record = [&](int index, const ByteString& answer) {
-    c.trace.Line(UnmdLine(answer));
+  DeviceMapReadback readback(
+      c.link.Engine(), c.link.ModbusAnswer(), c.link.ModbusAnswer(),
+      [&](const GatewayRequest& r) { c.link.SendRequest(r); }, c.trace);
+  h.record = [&](int index, const DeviceRowCells* found) {
     c.progress.Report(progress::StepsReport("record", index, readback.Count(), c.o.timeoutMs));
-    AnswerCheck rc;
-    if (!CheckedAnswer(c, answer, CheckForm::kDeviceMap, &rc)) return;
-    const DeviceRowCells cells =
-        DeviceRow(DecodeDeviceRecord(ReadAnswerRegisters(answer, rc)), readback.RecordSize(), '.');
+    if (!found) {
+      c.failed = true;
+      return;
+    }
+    const DeviceRowCells& cells = *found;
     Json j;
     std::vector<std::string> row;
     for (int col = 0; col < kDeviceColumns; ++col) {
@@ -721,7 +713,7 @@ void DevicesJob(JobContext& c) {
   };
   c.link.Run([&](const std::function<void()>& finished) {
     h.end = finished;
-    readback.Begin(c.o.timeoutMs, std::move(h));
+    readback.Begin(c.o.timeoutMs, '.', std::move(h));
   });
   readback.Stop();
 }
@@ -790,14 +782,10 @@ void SiteJob(JobContext& c) {
     if (!file) return;
   }
   if (c.o.action == "restore") {
-    site::RestorePlan plan = site::PlanRestore(*file);
+    site::RestorePlan plan = site::PlanRestore(*file, c.o.unit);
     for (const std::string& skipped : plan.skipped)
       std::cerr << "orvio-cli site: not written: " << skipped << "\n";
-    std::optional<int> newUnit;
-    for (const site::RestoreStep& step : plan.steps)
-      if (step.request.kind == RequestKind::kWriteSingleRegister &&
-          step.request.reg == reg::kModbusAddress)
-        newUnit = step.request.ValueLo();
+    const std::optional<int> newUnit = plan.newModbusAddress;
     SiteRestore restore(
         c.link.Engine(), c.link.ModbusAnswer(),
         [&](const GatewayRequest& r) { c.link.SendRequest(r); }, c.trace);

@@ -137,7 +137,7 @@ TForm1::TForm1(QString appDir, QString settingsPath, QWidget* parent)
   recordAnswer = std::make_unique<Exchange>(link, *TimerReadDevices, trace);
   statusReadout = std::make_unique<RequestSequence>(link, *statusAnswer, send);
   deviceMapReadback =
-      std::make_unique<DeviceMapReadback>(link, *freeCommandAnswer, *recordAnswer, send);
+      std::make_unique<DeviceMapReadback>(link, *freeCommandAnswer, *recordAnswer, send, trace);
 
   BuildWindow();
   BuildMenus();

@@ -375,9 +375,9 @@ class TForm1 : public QMainWindow {
   void TimerReadDevicesTimer();
   // The readback's answers (the job is DeviceMapReadback; the first two arrive on
   // Timer_free_command's tick, the records on TimerReadDevices').
-  void DeviceMapVersionStep(const ByteString& answer, int recordSize);
-  int DeviceMapBitmapStep(const ByteString& answer);
-  void DeviceMapRecordStep(int index, const ByteString& answer);
+  void DeviceMapVersionStep(int recordSize);
+  void DeviceMapBitmapStep(int count);
+  void DeviceMapRecordStep(int index, const DeviceRowCells* cells);
   // The count of active devices the bitmap or the status readout gave.
   void SetActiveDeviceCount(int count) { devices.ActiveDeviceCount = count; }
   // Marked rows white on the selection-highlight colour, the others black on white.

@@ -37,8 +37,6 @@ class Exchange {
   void WaitOver();
   // Ends the wait; the answer's use is dropped without being called.
   void Stop();
-  bool Waiting() const { return wait_.Enabled(); }
-  DTimer& Timer() { return wait_; }
 
  private:
   void Start(int waitMs);

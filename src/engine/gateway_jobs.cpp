@@ -1,12 +1,21 @@
 #include "engine/gateway_jobs.h"
 
+#include <optional>
 #include <utility>
 
 #include "core/gateway/device_map.h"
 #include "core/gateway/register_map.h"
 #include "core/modbus/answer.h"
+#include "core/modbus/registers.h"
 
 namespace orvio {
+
+AnswerCheck TracedCheck(Trace& trace, const ByteString& answer, CheckForm form) {
+  const AnswerCheck check = ValidateAnswer(answer, form);
+  if (check.statusPanel) trace.CheckState(*check.statusPanel);
+  if (check.memoLine) trace.Line(*check.memoLine);
+  return check;
+}
 
 RequestSequence::RequestSequence(Link& link, Exchange& exchange, SendRequestFn send)
     : link_(link), exchange_(exchange), send_(std::move(send)) {}
@@ -47,12 +56,13 @@ void RequestSequence::Stop() {
 }
 
 DeviceMapReadback::DeviceMapReadback(Link& link, Exchange& steps, Exchange& records,
-                                     SendRequestFn send)
-    : link_(link), steps_(steps), records_(records), send_(std::move(send)) {}
+                                     SendRequestFn send, Trace& trace)
+    : link_(link), steps_(steps), records_(records), send_(std::move(send)), trace_(trace) {}
 
-void DeviceMapReadback::Begin(int waitMs, Handlers handlers) {
+void DeviceMapReadback::Begin(int waitMs, char decimalSeparator, Handlers handlers) {
   handlers_ = std::move(handlers);
   waitMs_ = waitMs;
+  decimalSeparator_ = decimalSeparator;
   running_ = true;
   count_ = 0;
   index_ = 0;
@@ -62,6 +72,7 @@ void DeviceMapReadback::Begin(int waitMs, Handlers handlers) {
 }
 
 void DeviceMapReadback::Version(const ByteString& answer) {
+  trace_.Line(UnmdLine(answer));
   // Without a (valid) version answer the short records of the first cards are assumed.
   recordSize_ = reg::kDeviceRecordShort;
   if (!answer.empty()) {
@@ -76,7 +87,19 @@ void DeviceMapReadback::Version(const ByteString& answer) {
 }
 
 void DeviceMapReadback::Bitmap(const ByteString& answer) {
-  count_ = handlers_.bitmap ? handlers_.bitmap(answer) : 0;
+  trace_.Line(UnmdLine(answer));
+  count_ = 0;
+  bool checked = false;
+  if (!answer.empty()) {
+    const AnswerCheck check = TracedCheck(trace_, answer, CheckForm::kFull);
+    if (check.ok()) {
+      const RegisterBitmap bitmap = BitmapOfRegisters(ReadAnswerRegisters(answer, check));
+      trace_.Line(bitmap.hexText);
+      count_ = bitmap.ones;
+      checked = true;
+    }
+  }
+  if (handlers_.bitmap) handlers_.bitmap(count_, checked);
   if (!running_) return;
   if (count_ <= 0) {
     running_ = false;
@@ -95,7 +118,15 @@ void DeviceMapReadback::SendRecord() {
 }
 
 void DeviceMapReadback::Record(const ByteString& answer) {
-  if (handlers_.record) handlers_.record(index_, answer);
+  trace_.Line(UnmdLine(answer));
+  std::optional<DeviceRowCells> cells;
+  if (!answer.empty()) {
+    const AnswerCheck check = TracedCheck(trace_, answer, CheckForm::kDeviceMap);
+    if (check.ok())
+      cells = DeviceRow(DecodeDeviceRecord(ReadAnswerRegisters(answer, check)), recordSize_,
+                        decimalSeparator_);
+  }
+  if (handlers_.record) handlers_.record(index_, cells ? &*cells : nullptr);
   if (!running_) return;
   ++index_;
   if (index_ <= count_) return SendRecord();

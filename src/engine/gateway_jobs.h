@@ -9,15 +9,21 @@
 #include <vector>
 
 #include "core/bytes.h"
+#include "core/gateway/device_map.h"
 #include "core/gateway/gateway_request.h"
+#include "core/modbus/answer.h"
 #include "engine/exchange.h"
 #include "engine/link.h"
+#include "engine/trace.h"
 
 namespace orvio {
 
 // Sends one request to the gateway over the link (the front end's sender: it knows the unit and
 // writes the trace line).
 using SendRequestFn = std::function<void(const GatewayRequest&)>;
+
+// Checks an answer as every collector does, its lines (status panel, memo) to `trace`.
+AnswerCheck TracedCheck(Trace& trace, const ByteString& answer, CheckForm form);
 
 class RequestSequence {
  public:
@@ -33,9 +39,6 @@ class RequestSequence {
   // the wait under way is not restarted and its answer counts for the new first request.
   void Begin(std::vector<GatewayRequest> requests, int waitMs, Handlers handlers);
   void Stop();
-  bool Running() const { return running_; }
-  // The request whose answer is awaited.
-  size_t Index() const { return index_; }
 
  private:
   void Answer(const ByteString& answer);
@@ -53,22 +56,27 @@ class RequestSequence {
 // The device map: the card version (which fixes the record size), the active-device bitmap
 // (which gives the number of records), then one request per record. The first two wait on one
 // exchange, the records on another (the window's Timer_free_command and TimerReadDevices).
+// Every answer's "UNMD:" line, the checks' lines and the bitmap's hex line go to the trace; the
+// front end is handed what they give.
 class DeviceMapReadback {
  public:
   struct Handlers {
     std::function<void(const ByteString& answer, int recordSize)> version;
-    // Returns the number of active devices the bitmap answer gives (0: the readback ends).
-    std::function<int(const ByteString& answer)> bitmap;
+    // The number of active devices (0: the readback ends); `checked`: an answer came and passed
+    // its checks.
+    std::function<void(int count, bool checked)> bitmap;
     // The request for the first record has just been sent.
     std::function<void(int count)> recordsBegin;
-    std::function<void(int index, const ByteString& answer)> record;  // index 1..count
+    // Record 1..count: its cells, or nullptr when it did not answer or failed its checks.
+    std::function<void(int index, const DeviceRowCells* cells)> record;
     std::function<void()> end;  // after the last record, or after a bitmap with no device
   };
-  DeviceMapReadback(Link& link, Exchange& steps, Exchange& records, SendRequestFn send);
+  DeviceMapReadback(Link& link, Exchange& steps, Exchange& records, SendRequestFn send,
+                    Trace& trace);
 
-  void Begin(int waitMs, Handlers handlers);
+  // The record cells' numbers are written with `decimalSeparator`.
+  void Begin(int waitMs, char decimalSeparator, Handlers handlers);
   void Stop();
-  bool Running() const { return running_; }
   int RecordSize() const { return recordSize_; }
   int Count() const { return count_; }
 
@@ -82,8 +90,10 @@ class DeviceMapReadback {
   Exchange& steps_;
   Exchange& records_;
   SendRequestFn send_;
+  Trace& trace_;
   Handlers handlers_;
   int waitMs_ = 0;
+  char decimalSeparator_ = '.';
   int recordSize_ = 0;
   int count_ = 0;
   int index_ = 0;

@@ -7,19 +7,10 @@
 #include "core/gateway/status_readout.h"
 #include "core/mbus/records.h"
 #include "core/modbus/answer.h"
-#include "core/modbus/registers.h"
 
 namespace orvio {
 
 namespace {
-
-// The check's trace lines, as the window's checks write them.
-AnswerCheck Checked(Trace& trace, const ByteString& answer, CheckForm form) {
-  const AnswerCheck check = ValidateAnswer(answer, form);
-  if (check.statusPanel) trace.CheckState(*check.statusPanel);
-  if (check.memoLine) trace.Line(*check.memoLine);
-  return check;
-}
 
 std::string Trimmed(std::string text) {
   while (!text.empty() && (text.back() == '\r' || text.back() == '\n' || text.back() == ' '))
@@ -41,7 +32,9 @@ std::string WriteRefusal(const ByteString& answer) {
 // ---- reading ----
 
 SiteRead::SiteRead(Link& link, Exchange& exchange, SendRequestFn send, Trace& trace)
-    : trace_(trace), readout_(link, exchange, send), readback_(link, exchange, exchange, send) {}
+    : trace_(trace),
+      readout_(link, exchange, send),
+      readback_(link, exchange, exchange, send, trace) {}
 
 void SiteRead::Begin(int waitMs, Handlers handlers) {
   handlers_ = std::move(handlers);
@@ -52,55 +45,37 @@ void SiteRead::Begin(int waitMs, Handlers handlers) {
   std::vector<GatewayRequest> requests;
   for (const StatusStepSpec& step : StatusSteps()) requests.push_back(step.request);
   Progress();
-  readout_.Begin(
-      std::move(requests), waitMs,
-      {[this](size_t i, const ByteString& a) { StatusAnswer(i, a); },
-       [this] {
-         DeviceMapReadback::Handlers h;
-         h.version = [this](const ByteString& a, int) {
-           trace_.Line(UnmdLine(a));
-           ++done_;
-           Progress();
-         };
-         h.bitmap = [this](const ByteString& a) {
-           trace_.Line(UnmdLine(a));
-           ++done_;
-           int count = 0;
-           if (!a.empty()) {
-             const AnswerCheck check = Checked(trace_, a, CheckForm::kFull);
-             if (check.ok()) {
-               const RegisterBitmap bitmap = BitmapOfRegisters(ReadAnswerRegisters(a, check));
-               trace_.Line(bitmap.hexText);
-               count = bitmap.ones;
-             }
-           }
-           if (count == 0) trace_.Line(device_text::kNoActiveDevices);
-           Progress();
-           return count;
-         };
-         h.recordsBegin = [this](int count) {
-           trace_.Line(device_text::kNumberOfDevices + std::to_string(count));
-           Progress();
-         };
-         h.record = [this](int, const ByteString& a) {
-           trace_.Line(UnmdLine(a));
-           ++done_;
-           if (!a.empty()) {
-             const AnswerCheck check = Checked(trace_, a, CheckForm::kDeviceMap);
-             if (check.ok()) {
-               DeviceRowCells cells = DeviceRow(DecodeDeviceRecord(ReadAnswerRegisters(a, check)),
-                                                readback_.RecordSize(), '.');
-               for (std::string& cell : cells) cell = Latin1ToUtf8(cell);
-               site_.devices.push_back(std::move(cells));
-             }
-           }
-           Progress();
-         };
-         h.end = [this] {
-           if (handlers_.end) handlers_.end(std::move(site_), answered_);
-         };
-         readback_.Begin(waitMs_, std::move(h));
-       }});
+  readout_.Begin(std::move(requests), waitMs,
+                 {[this](size_t i, const ByteString& a) { StatusAnswer(i, a); },
+                  [this] {
+                    DeviceMapReadback::Handlers h;
+                    h.version = [this](const ByteString&, int) {
+                      ++done_;
+                      Progress();
+                    };
+                    h.bitmap = [this](int count, bool) {
+                      ++done_;
+                      if (count == 0) trace_.Line(device_text::kNoActiveDevices);
+                      Progress();
+                    };
+                    h.recordsBegin = [this](int count) {
+                      trace_.Line(device_text::kNumberOfDevices + std::to_string(count));
+                      Progress();
+                    };
+                    h.record = [this](int, const DeviceRowCells* cells) {
+                      ++done_;
+                      if (cells) {
+                        DeviceRowCells row = *cells;
+                        for (std::string& cell : row) cell = Latin1ToUtf8(cell);
+                        site_.devices.push_back(std::move(row));
+                      }
+                      Progress();
+                    };
+                    h.end = [this] {
+                      if (handlers_.end) handlers_.end(std::move(site_), answered_);
+                    };
+                    readback_.Begin(waitMs_, '.', std::move(h));
+                  }});
 }
 
 void SiteRead::StatusAnswer(size_t index, const ByteString& answer) {
@@ -109,7 +84,7 @@ void SiteRead::StatusAnswer(size_t index, const ByteString& answer) {
   ++done_;
   if (spec && !answer.empty()) {
     answered_ = true;
-    const AnswerCheck check = Checked(trace_, answer, spec->check);
+    const AnswerCheck check = TracedCheck(trace_, answer, spec->check);
     const StatusLines out = spec->build(answer, check);
     for (const std::string& line : out.lines) trace_.Line(line);
     if (!out.lines.empty()) {

@@ -29,7 +29,6 @@ class SiteRead {
 
   void Begin(int waitMs, Handlers handlers);
   void Stop();
-  bool Running() const { return readout_.Running() || readback_.Running(); }
 
  private:
   void StatusAnswer(size_t index, const ByteString& answer);
@@ -57,7 +56,6 @@ class SiteRestore {
 
   void Begin(std::vector<site::RestoreStep> steps, int waitMs, Handlers handlers);
   void Stop() { sequence_.Stop(); }
-  bool Running() const { return sequence_.Running(); }
 
  private:
   Trace& trace_;

@@ -64,8 +64,8 @@ void TForm1::buttonReadModbusClick() {
   devices.DeviceListPending = true;
   ClearCommandPending();
   DeviceMapReadback::Handlers h;
-  h.version = [this](const ByteString& a, int size) { DeviceMapVersionStep(a, size); };
-  h.bitmap = [this](const ByteString& a) { return DeviceMapBitmapStep(a); };
+  h.version = [this](const ByteString&, int size) { DeviceMapVersionStep(size); };
+  h.bitmap = [this](int count, bool) { DeviceMapBitmapStep(count); };
   h.recordsBegin = [this](int count) {
     devices.DeviceRecordIndex = 1;
     MemoAdd(device_text::kNumberOfDevices + std::to_string(count));
@@ -74,42 +74,32 @@ void TForm1::buttonReadModbusClick() {
         Job::Readback,
         progress::StepsReport("record", 0, count, AnswerWaitMs(TimerReadDevices->Interval())));
   };
-  h.record = [this](int index, const ByteString& a) { DeviceMapRecordStep(index, a); };
+  h.record = [this](int index, const DeviceRowCells* cells) { DeviceMapRecordStep(index, cells); };
   h.end = [this] {
     if (deviceMapReadback->Count() > 0) EndOperation(Op::DeviceMapReadback);
   };
-  deviceMapReadback->Begin(UD_modbusTimeout->Position(), std::move(h));
+  deviceMapReadback->Begin(UD_modbusTimeout->Position(), DecimalSeparator(), std::move(h));
 }
 
-void TForm1::DeviceMapVersionStep(const ByteString& answer, int recordSize) {
-  MemoAdd(UnmdLine(answer));
+void TForm1::DeviceMapVersionStep(int recordSize) {
   devices.DeviceRecordSize = recordSize;
   devices.VersionReadPending = false;
 }
 
-int TForm1::DeviceMapBitmapStep(const ByteString& answer) {
-  MemoAdd(UnmdLine(answer));
-  devices.ActiveDeviceCount = 0;
-  if (!answer.empty()) DecodeRegisterTable(answer, RegisterTableMode::Bitmap, 0, 0);
+void TForm1::DeviceMapBitmapStep(int count) {
+  SetActiveDeviceCount(count);
   devices.DeviceListPending = false;
-  if (devices.ActiveDeviceCount == 0) MemoAdd(QString(device_text::kNoActiveDevices));
-  return devices.ActiveDeviceCount;
+  if (count == 0) MemoAdd(QString(device_text::kNoActiveDevices));
 }
 
 void TForm1::TimerReadDevicesTimer() { recordAnswer->WaitOver(); }
 
-void TForm1::DeviceMapRecordStep(int index, const ByteString& answer) {
-  MemoAdd(UnmdLine(answer));
+void TForm1::DeviceMapRecordStep(int index, const DeviceRowCells* cells) {
   // A record that did not answer adds nothing beyond its bare "UNMD:" line.
-  if (!answer.empty()) {
-    const AnswerCheck check = ValidateAnswer(answer, CheckForm::kDeviceMap);
-    if (check.ok()) {
-      const TModbusDevice device = DecodeDeviceRecord(ReadAnswerRegisters(answer, check));
-      if (!AppendDeviceRow(*GridDevices,
-                           DeviceRow(device, devices.DeviceRecordSize, DecimalSeparator())))
-        MemoAdd(device_text::kTableFull + std::to_string(index));
-      RepaintDeviceGrid();
-    }
+  if (cells) {
+    if (!AppendDeviceRow(*GridDevices, *cells))
+      MemoAdd(device_text::kTableFull + std::to_string(index));
+    RepaintDeviceGrid();
   }
   devices.DeviceRecordIndex = index + 1;
   ReportProgress(Job::Readback, progress::StepsReport("record", index, deviceMapReadback->Count(),

@@ -24,7 +24,6 @@
 #include "app/tform1.h"
 #include "core/bytes.h"
 #include "core/gateway/configuration.h"
-#include "core/gateway/register_map.h"
 #include "core/progress/progress.h"
 #include "core/settings/atomic_file.h"
 #include "core/tables/meter_telegrams.h"
@@ -195,12 +194,12 @@ void SiteController::Complete(site::Site& s, const SiteDetails& details) const {
     written("modbus_port", "Modbus port", port);
   if (NewModbusAddress(Utf8(f.Edit_address->text())).ok())
     written("modbus_address", "New Modbus address", f.Edit_address->text());
-  const std::pair<QCheckBox*, const char*> flags[] = {
-      {f.checkNKE, "SND_NKE"}, {f.check5B, "0x7B"},   {f.checkStopMbus, "Start Mbus"},
-      {f.checkSort, "Sort"},   {f.checkDHCP, "DHCP"}, {f.checkReset, "Reset"}};
-  for (const auto& [box, caption] : flags)
+  // The flag box checked (at most one), by its caption: "Sort 1".
+  for (QCheckBox* box :
+       {f.checkNKE, f.check5B, f.checkStopMbus, f.checkSort, f.checkDHCP, f.checkReset})
     if (box->isChecked())
-      written("flag", "Flag", QString("%1 %2").arg(caption).arg(f.check01->isChecked() ? 1 : 0));
+      written("flag", "Flag",
+              QString("%1 %2").arg(box->text()).arg(f.check01->isChecked() ? 1 : 0));
   if (f.Check_realValues->isChecked()) written("value_encoding", "Values", "real");
   if (f.Check_generalValues->isChecked()) written("value_encoding", "Values", "general");
   if (ListenPort(Utf8(f.Edit_tcpPort->text())).ok())
@@ -317,20 +316,8 @@ void SiteController::RestoreSiteClick() {
   QString path;
   std::optional<site::Site> file = OpenSiteFile("Restore site", &path);
   if (!file) return;
-  site::RestorePlan plan = site::PlanRestore(*file);
-  // A Modbus address the gateway already answers to is not written again.
-  const auto unit = std::to_string(form_.UDmodbusAddress->Position());
-  std::optional<int> newUnit;
-  for (auto it = plan.steps.begin(); it != plan.steps.end(); ++it) {
-    if (it->request.reg != reg::kModbusAddress ||
-        it->request.kind != RequestKind::kWriteSingleRegister)
-      continue;
-    if (std::to_string(it->request.ValueLo()) == unit)
-      plan.steps.erase(it);
-    else
-      newUnit = it->request.ValueLo();
-    break;
-  }
+  site::RestorePlan plan = site::PlanRestore(*file, form_.UDmodbusAddress->Position());
+  const std::optional<int> newUnit = plan.newModbusAddress;
   QStringList lines;
   for (const site::RestoreStep& step : plan.steps) lines << Text(step.name);
   for (const std::string& skipped : plan.skipped) lines << "Not written: " + Text(skipped);
@@ -360,7 +347,6 @@ void SiteController::RestoreSiteClick() {
       form_.UDmodbusAddress->SetPosition(*newUnit);
       notes << QString("The gateway now answers to Modbus address %1.").arg(*newUnit);
     }
-    read_->Stop();
     ReadGateway("Reading the gateway to compare it with the site file...",
                 [this, file, notes](site::Site gateway) {
                   Finish();

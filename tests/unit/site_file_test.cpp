@@ -261,19 +261,11 @@ TEST(SiteCompare, EqualSitesGiveNothing) {
   EXPECT_TRUE(Compare(Typical(), Typical()).empty());
 }
 
-TEST(SiteCompare, AChangedIp) {
+TEST(SiteCompare, AChangedIpCountsAndBlanksAroundItDoNot) {
   Site g = Gateway();
   g.settings[6].value = "192.168.1.101";
-  const auto d = Compare(Typical(), g);
-  ASSERT_EQ(d.size(), 1u);
-  EXPECT_EQ(d[0].key, "ip");
-  EXPECT_EQ(d[0].name, "IP");
-  EXPECT_EQ(d[0].fileValue, "192.168.1.100");
-  EXPECT_EQ(d[0].gatewayValue, "192.168.1.101");
-}
-
-TEST(SiteCompare, BlanksAroundAValueDoNotCount) {
-  Site g = Gateway();
+  EXPECT_EQ(Compare(Typical(), g),
+            (std::vector<Difference>{{"ip", "IP", "192.168.1.100", "192.168.1.101"}}));
   g.settings[6].value = "  192.168.1.100 ";
   EXPECT_TRUE(Compare(Typical(), g).empty());
 }
@@ -295,47 +287,30 @@ TEST(SiteCompare, SettingsInFileOrderThenTheGatewaysOwn) {
   Site g = Gateway();
   g.settings[1].value = "0x5B";
   g.settings.push_back(Read("ip", "9.9.9.9"));  // a second ip: the first counts
-  const auto d = Compare(f, g);
-  ASSERT_EQ(d.size(), 3u);
-  EXPECT_EQ(d[0].key, "mbus_flags");
-  EXPECT_EQ(d[0].fileValue, "SND_NKE,0x7B");
-  EXPECT_EQ(d[0].gatewayValue, "0x5B");
-  EXPECT_EQ(d[1].key, "mask");
-  EXPECT_EQ(d[2].key, "network_number");
-  EXPECT_EQ(d[2].name, "NETWORK NUMBER (Identification)");
-  EXPECT_EQ(d[2].fileValue, "");
-  EXPECT_EQ(d[2].gatewayValue, "0.0.0.7");
+  EXPECT_EQ(Compare(f, g),
+            (std::vector<Difference>{
+                {"mbus_flags", "M-Bus flags", "SND_NKE,0x7B", "0x5B"},
+                {"mask", "MASK", "255.255.0.0", "255.255.255.0"},
+                {"network_number", "NETWORK NUMBER (Identification)", "", "0.0.0.7"}}));
 }
 
-TEST(SiteCompare, DevicesAddedRemovedAndChanged) {
+TEST(SiteCompare, DevicesAddedRemovedAndChangedInAddressOrder) {
   Site g = Gateway();
   g.devices.push_back(Device("11112222", "3", "", "Gas"));  // added on the gateway
   g.devices.erase(g.devices.begin());                       // address 1 gone
   g.devices[0][0] = "99999999";                             // address 5 another meter
   Site f = Typical();
   f.devices.push_back(Device("x", "not an address"));  // ignored
-  const auto d = Compare(f, g);
-  ASSERT_EQ(d.size(), 3u);
-  EXPECT_EQ(d[0].key, "device:1");
-  EXPECT_EQ(d[0].name, "Device at address 1");
-  EXPECT_EQ(d[0].fileValue, "12345678 ZRI Water");
-  EXPECT_EQ(d[0].gatewayValue, "");
-  EXPECT_EQ(d[1].key, "device:3");
-  EXPECT_EQ(d[1].fileValue, "");
-  EXPECT_EQ(d[1].gatewayValue, "11112222 Gas");  // the empty manufacturer left out
-  EXPECT_EQ(d[2].key, "device:5");
-  EXPECT_EQ(d[2].fileValue, "87654321 KAM Heat");
-  EXPECT_EQ(d[2].gatewayValue, "99999999 KAM Heat");
-}
-
-TEST(SiteCompare, DevicesInAddressOrder) {
-  Site f;
+  EXPECT_EQ(Compare(f, g),
+            (std::vector<Difference>{
+                {"device:1", "Device at address 1", "12345678 ZRI Water", ""},
+                {"device:3", "Device at address 3", "", "11112222 Gas"},  // no empty Mfr
+                {"device:5", "Device at address 5", "87654321 KAM Heat", "99999999 KAM Heat"}}));
+  f = Site{};
   f.devices = {Device("1", "200"), Device("2", "10"), Device("3", "07")};
-  const auto d = Compare(f, Site{});
-  ASSERT_EQ(d.size(), 3u);
-  EXPECT_EQ(d[0].key, "device:7");
-  EXPECT_EQ(d[1].key, "device:10");
-  EXPECT_EQ(d[2].key, "device:200");
+  std::vector<std::string> keys;
+  for (const Difference& d : Compare(f, Site{})) keys.push_back(d.key);
+  EXPECT_EQ(keys, (std::vector<std::string>{"device:7", "device:10", "device:200"}));
 }
 
 // ---- restoring ----
@@ -402,6 +377,11 @@ TEST(SiteRestore, TypicalFile) {
   ExpectSingle(st[19], 0, 5);
   EXPECT_EQ(st[19].request, ActivateRequest(5));
   ExpectSingle(st[20], reg::kModbusAddress, 7);
+  EXPECT_EQ(plan.newModbusAddress, 7);
+  // A gateway that answers to 7 already is not given it again.
+  const RestorePlan at7 = PlanRestore(Typical(), 7);
+  EXPECT_EQ(at7.steps.size(), 20u);
+  EXPECT_FALSE(at7.newModbusAddress);
   EXPECT_EQ(plan.skipped, (std::vector<std::string>{"Flag: Reset 1 (it restarts the gateway)"}));
 }
 

@@ -26,8 +26,18 @@ constexpr std::array<const char*, kStatusStepCount> kReadKeys = {
     "identification", "ip",         "gateway",      "mask",          "control_ip_1",
     "control_ip_2",   "data_ip_1",  "data_ip_2",    "network_number"};
 
-constexpr std::array<const char*, 9> kMeterKeys = {
-    "id", "address", "manufacturer", "value", "unit", "medium", "status", "time", "telegram"};
+// A meter's fields in the file, in their order there.
+constexpr std::array<std::pair<const char*, std::string Meter::*>, 9> kMeterFields = {{
+    {"id", &Meter::id},
+    {"address", &Meter::address},
+    {"manufacturer", &Meter::manufacturer},
+    {"value", &Meter::value},
+    {"unit", &Meter::unit},
+    {"medium", &Meter::medium},
+    {"status", &Meter::status},
+    {"time", &Meter::time},
+    {"telegram", &Meter::telegram},
+}};
 
 const char* SourceText(Source s) { return s == Source::kRead ? "read" : "written"; }
 
@@ -98,28 +108,18 @@ std::string Telegram(std::string text, const std::string& where) {
 int Format(const Json& root) {
   const auto it = root.find("format");
   if (it == root.end()) throw Refusal{"not a site file: it has no \"format\" field"};
-  if (it->is_number_unsigned()) {
-    const auto n = it->get<std::uint64_t>();
-    if (n > static_cast<std::uint64_t>(kFormat)) {
-      throw Refusal{"written by a newer Orvio (site file format " + std::to_string(n) +
-                    "); this version reads format " + std::to_string(kFormat)};
-    }
-    if (n < 1) throw Refusal{"not a site file: format 0 is no site file format (they start at 1)"};
-    return static_cast<int>(n);
+  if (!it->is_number_integer()) throw Refusal{Quoted("format") + " is not a whole number"};
+  // Unsigned when it is not negative: the whole 64-bit range compares without wrapping.
+  const bool negative = !it->is_number_unsigned() && it->get<std::int64_t>() < 0;
+  if (!negative && it->get<std::uint64_t>() > static_cast<std::uint64_t>(kFormat)) {
+    throw Refusal{"written by a newer Orvio (site file format " + it->dump() +
+                  "); this version reads format " + std::to_string(kFormat)};
   }
-  if (it->is_number_integer()) {
-    const auto n = it->get<std::int64_t>();
-    if (n > kFormat) {
-      throw Refusal{"written by a newer Orvio (site file format " + std::to_string(n) +
-                    "); this version reads format " + std::to_string(kFormat)};
-    }
-    if (n < 1) {
-      throw Refusal{"not a site file: format " + std::to_string(n) +
-                    " is no site file format (they start at 1)"};
-    }
-    return static_cast<int>(n);
+  if (negative || it->get<std::uint64_t>() < 1) {
+    throw Refusal{"not a site file: format " + it->dump() +
+                  " is no site file format (they start at 1)"};
   }
-  throw Refusal{Quoted("format") + " is not a whole number"};
+  return static_cast<int>(it->get<std::uint64_t>());
 }
 
 Site SiteOf(const Json& root) {
@@ -172,15 +172,8 @@ Site SiteOf(const Json& root) {
       const std::string where = Indexed("meters", i);
       const Json& m = Object((*meters)[i], where);
       Meter meter;
-      meter.id = String(m, "id", where);
-      meter.address = String(m, "address", where);
-      meter.manufacturer = String(m, "manufacturer", where);
-      meter.value = String(m, "value", where);
-      meter.unit = String(m, "unit", where);
-      meter.medium = String(m, "medium", where);
-      meter.status = String(m, "status", where);
-      meter.time = String(m, "time", where);
-      meter.telegram = Telegram(String(m, "telegram", where), where + ".telegram");
+      for (const auto& [key, field] : kMeterFields) meter.*field = String(m, key, where);
+      meter.telegram = Telegram(meter.telegram, where + ".telegram");
       site.meters.push_back(std::move(meter));
     }
   }
@@ -387,16 +380,6 @@ std::string CsvField(std::string_view field) {
   return out + "\"";
 }
 
-void CsvRow(std::string& out, std::initializer_list<std::string_view> fields) {
-  bool first = true;
-  for (std::string_view f : fields) {
-    if (!first) out += ',';
-    first = false;
-    out += CsvField(f);
-  }
-  out += "\r\n";
-}
-
 template <typename Cells>
 void CsvCells(std::string& out, const Cells& cells) {
   bool first = true;
@@ -406,6 +389,10 @@ void CsvCells(std::string& out, const Cells& cells) {
     out += CsvField(c);
   }
   out += "\r\n";
+}
+
+void CsvRow(std::string& out, std::initializer_list<std::string_view> fields) {
+  CsvCells(out, fields);
 }
 
 }  // namespace
@@ -457,11 +444,8 @@ std::string SiteJson(const Site& site) {
   }
   j["meters"] = Json::array();
   for (const Meter& m : site.meters) {
-    const std::array<const std::string*, kMeterKeys.size()> values = {
-        &m.id,     &m.address, &m.manufacturer, &m.value,   &m.unit,
-        &m.medium, &m.status,  &m.time,         &m.telegram};
     Json o = Json::object();
-    for (size_t k = 0; k < kMeterKeys.size(); ++k) o[kMeterKeys[k]] = *values[k];
+    for (const auto& [key, field] : kMeterFields) o[key] = m.*field;
     j["meters"].push_back(std::move(o));
   }
   return j.dump(2, ' ', false, Json::error_handler_t::replace) + "\n";
@@ -532,7 +516,7 @@ std::vector<Difference> Compare(const Site& file, const Site& gateway) {
   return out;
 }
 
-RestorePlan PlanRestore(const Site& file) {
+RestorePlan PlanRestore(const Site& file, std::optional<int> currentUnit) {
   Planner p;
   // Network addresses: the read setting's key and the item of the setting-type box.
   const std::array<std::pair<const char*, size_t>, 8> kNetwork = {{{"ip", 0},
@@ -595,7 +579,9 @@ RestorePlan PlanRestore(const Site& file) {
       p.Skip(s, address.error);
       continue;
     }
+    if (currentUnit && *currentUnit == *address.value) continue;  // it answers there already
     p.Add(s, ModbusAddressRequest(*address.value));
+    p.plan.newModbusAddress = *address.value;
   }
 
   return std::move(p.plan);

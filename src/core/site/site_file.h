@@ -101,6 +101,7 @@ struct Difference {
   std::string name;          // "IP", "Device at address 5"
   std::string fileValue;     // "" when the file does not have it
   std::string gatewayValue;  // "" when the gateway does not have it
+  bool operator==(const Difference&) const = default;
 };
 // What differs between the file and the gateway as read now: the read settings (except the
 // working-day counter, which counts on by itself) and the activated devices by primary address.
@@ -124,11 +125,14 @@ struct RestoreStep {
 // whose value cannot be parsed are left out and listed in `skipped` as "<name>: <value> (why)"; so
 // are the "Reset" flag (it restarts the gateway), an M-Bus port above 9600, and the SND_NKE / 0x7B
 // flags when the read M-Bus flags already write them.
+// With `currentUnit` (the address the gateway answers to now), a Modbus address equal to it is not
+// written again.
 struct RestorePlan {
   std::vector<RestoreStep> steps;
   std::vector<std::string> skipped;
+  std::optional<int> newModbusAddress;  // the address the gateway answers to after the plan
 };
-RestorePlan PlanRestore(const Site& file);
+RestorePlan PlanRestore(const Site& file, std::optional<int> currentUnit = std::nullopt);
 
 // ---- the commissioning report's data as CSV (the PDF's tables, one section each) ----
 // RFC 4180: comma-separated, lines ending in CR LF, a field holding a comma, quote, CR or LF
